@@ -1,0 +1,39 @@
+#pragma once
+// Helpers shared by several windows: text splitting and testing, byte-wise
+// folding and search, and the housekeeping of processes and of the PDF
+// viewer control's registration. All text is CP936 bytes.
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A split list: always exactly kUserArraySlots slots, unused ones empty.
+using userarray = std::vector<std::string>;
+inline constexpr int kUserArraySlots = 255;
+
+// Cuts `text` at every byte equal to `delimiter`. Slot k holds the k-th piece;
+// pieces past the last slot are dropped. The text ends at its first NUL byte.
+void SplitByChar(std::string text, char delimiter, userarray& out);
+userarray SplitByChar(const std::string& text, char delimiter);
+
+// True when `text` is digits with at most one inner '.', and the part before
+// the '.' holds at most one '0'. Not asked about the empty text (answers false).
+bool IsSerialNumber(const std::string& text);
+
+// Removes every leading and trailing byte of value 32 or less.
+std::string TrimBlanks(std::string_view text);
+
+// Upper-cases the ASCII letters a to z only, byte by byte.
+std::string AsciiUpper(std::string_view text);
+
+// Byte-wise substring test after folding both sides with AsciiUpper; the
+// empty needle is never found. `foldedNeedle` must already be folded.
+bool ContainsFolded(std::string_view haystack, std::string_view foldedNeedle);
+
+// Ends every process whose executable (bare name or full path) equals `exeName`
+// in any ASCII letter case. True when the last attempt to end a match worked.
+bool KillProcessesByName(const std::string& exeName);
+
+// Runs the server file's DllRegisterServer / DllUnregisterServer entry.
+// True when the entry exists and returned 0.
+bool RegisterServerFile(const std::string& path);
+bool UnregisterServerFile(const std::string& path);

@@ -1,0 +1,74 @@
+#include <cstring>
+
+#include "app/Excel_unit.h"
+
+void SplitByChar(std::string text, char delimiter, userarray& out) {
+  out.assign(kUserArraySlots, std::string());
+  // The working copy ends at its first NUL byte.
+  if (auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+  size_t start = 0;
+  int slot = 0;
+  for (size_t pos = text.find(delimiter); pos != std::string::npos;
+       pos = text.find(delimiter, start)) {
+    if (slot < kUserArraySlots) out[slot] = text.substr(start, pos - start);
+    ++slot;
+    start = pos + 1;
+  }
+  if (slot < kUserArraySlots) out[slot] = text.substr(start);
+}
+
+userarray SplitByChar(const std::string& text, char delimiter) {
+  userarray out;
+  SplitByChar(text, delimiter, out);
+  return out;
+}
+
+bool IsSerialNumber(const std::string& text) {
+  if (text.empty()) return false;
+  int dots = 0;
+  for (char c : text) {
+    if (c == '.')
+      ++dots;
+    else if (c < '0' || c > '9')
+      return false;
+  }
+  if (dots > 1 || text.front() == '.' || text.back() == '.') return false;
+  // Zeros are counted in the part before the stop; without a stop that part is empty.
+  size_t dot = text.find('.');
+  if (dot == std::string::npos) return true;
+  int zeros = 0;
+  for (size_t i = 0; i < dot; ++i)
+    if (text[i] == '0') ++zeros;
+  return zeros <= 1;
+}
+
+std::string TrimBlanks(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+  return std::string(text.substr(b, e - b));
+}
+
+std::string AsciiUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+bool ContainsFolded(std::string_view haystack, std::string_view foldedNeedle) {
+  const size_t n = foldedNeedle.size();
+  if (n == 0 || n > haystack.size()) return false;
+  auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
+  const char first = foldedNeedle[0];
+  const char firstLower = (first >= 'A' && first <= 'Z') ? static_cast<char>(first + 32) : first;
+  const size_t last = haystack.size() - n;
+  for (size_t i = 0; i <= last; ++i) {
+    const char h = haystack[i];
+    if (h != first && h != firstLower) continue;
+    size_t j = 1;
+    while (j < n && fold(haystack[i + j]) == foldedNeedle[j]) ++j;
+    if (j == n) return true;
+  }
+  return false;
+}

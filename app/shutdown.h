@@ -1,0 +1,9 @@
+#pragma once
+// Ending the program: the name every copy of it runs under, and the request
+// that ends the message loop.
+
+// Every process of this name is ended at exit, the program's own included.
+inline constexpr const char* kProgramExecutableName = "Zelvoran.exe";
+
+// Posts a quit request to the message loop; it ends the loop when read.
+void RequestApplicationEnd();

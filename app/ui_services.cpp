@@ -1,0 +1,63 @@
+#include "app/ui_services.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/qt_text.h"
+
+namespace {
+
+// "desc|*.a|desc|*.b" -> "desc (*.a);;desc (*.b)" with the descriptions kept
+// as written; returns the Qt filter list.
+QStringList QtFilters(const std::string& filter) {
+  QStringList parts = ToQ(filter).split(QLatin1Char('|'));
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    out << parts[i] + QStringLiteral(" (") + parts[i + 1] + QStringLiteral(")");
+  return out;
+}
+
+class QtUiServices final : public UiServices {
+ public:
+  void ShowMessage(const MessageRequest& request) override {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(ToQ(request.caption));
+    box.setText(ToQ(request.text));
+    box.setIcon(request.icon == MessageIcon::Error     ? QMessageBox::Critical
+                : request.icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                       : QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+  }
+
+  std::optional<std::string> AskSaveFileName(const SaveDialogRequest& request) override {
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setDirectory(ToQ(request.initialFolder));
+    const QStringList filters = QtFilters(request.filter);
+    dialog.setNameFilters(filters);
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+      dialog.selectNameFilter(filters[request.filterIndex - 1]);
+    dialog.setDefaultSuffix(ToQ(request.defaultExtension));
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return FromQ(dialog.selectedFiles().first());
+  }
+
+  void PushBusyCursor() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  void PopCursor() override { QApplication::restoreOverrideCursor(); }
+};
+
+UiServices* g_installed = nullptr;
+
+}  // namespace
+
+UiServices& Ui() {
+  static QtUiServices production;
+  return g_installed ? *g_installed : production;
+}
+
+void SetUi(UiServices* services) { g_installed = services; }

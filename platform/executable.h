@@ -1,0 +1,13 @@
+#pragma once
+// Where the running executable lies. Every file the program uses is found
+// in the executable's folder.
+#include <string>
+
+namespace platform {
+
+// Full path of the running executable, CP936.
+std::string ExecutablePath();
+// Its folder, CP936, ending in the path separator.
+std::string ExecutableFolder();
+
+}  // namespace platform

@@ -1,0 +1,24 @@
+#include "platform/server_file.h"
+
+#include <dlfcn.h>
+
+#include <cstdint>
+
+#include "platform/codepage.h"
+
+namespace platform {
+
+std::optional<long> CallServerEntry(const std::string& path, const char* entryName) {
+  const std::string file = Cp936ToUtf8(path);
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!library) return std::nullopt;
+  std::optional<long> status;
+  // The entries return a 32-bit status code, 0 for success.
+  using Entry = std::int32_t (*)();
+  if (void* symbol = dlsym(library, entryName))
+    status = reinterpret_cast<Entry>(symbol)();
+  dlclose(library);
+  return status;
+}
+
+}  // namespace platform

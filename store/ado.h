@@ -1,0 +1,83 @@
+#pragma once
+// The connection and query objects through which every statement runs.
+// They follow the ADO protocol the program was written against: close, set
+// the text, open (a select; the whole result is read at once, so the record
+// count is known) or execute (an update); first, next, end test; fields read
+// by position or by name, always as text. Text crosses this border as CP936.
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace store {
+
+// "Provider=...;Data Source=" + folder + "VARN.mdb;Persist Security Info=true;Password=\"\""
+// `folder` ends with the platform's path separator.
+std::string BuildConnectionText(const std::string& folder);
+
+// The value of the "Data Source" part of a connection text ("" when absent).
+std::string DataSourceOf(const std::string& connectionText);
+
+class AdoConnection {
+ public:
+  AdoConnection();
+  ~AdoConnection();
+  AdoConnection(const AdoConnection&) = delete;
+  AdoConnection& operator=(const AdoConnection&) = delete;
+
+  void SetConnectionString(std::string text) { connectionString_ = std::move(text); }
+  const std::string& ConnectionString() const { return connectionString_; }
+
+  // Opens the file named by Data Source. Never creates a database: a missing
+  // file or one that is not a database throws with the engine's message.
+  void Open();
+  void Close();
+  bool Connected() const { return db_ != nullptr; }
+  sqlite3* Handle() const { return db_; }
+
+ private:
+  std::string connectionString_;
+  sqlite3* db_ = nullptr;
+};
+
+class AdoQuery {
+ public:
+  explicit AdoQuery(AdoConnection& connection) : connection_(connection) {}
+
+  void Close();
+  void ClearSql() { sql_.clear(); }
+  void AddSql(std::string_view line);  // appends one line of statement text
+  void SetSql(std::string text) { sql_ = std::move(text); }
+  const std::string& Sql() const { return sql_; }
+
+  // Runs the statement text as a select and reads the whole result.
+  // On failure the query stays closed and the engine's message is thrown.
+  void Open();
+  // Runs the statement text as a statement that returns nothing.
+  void ExecSQL();
+
+  bool Active() const { return active_; }
+  int RecordCount() const;
+  void First();
+  void Next();
+  bool Eof() const;
+  int FieldCount() const;
+  // The current record's field as text; NULL reads "", an integer as its digits.
+  std::string Field(int index) const;
+  std::string FieldByName(std::string_view name) const;
+
+ private:
+  void RequireOpenRecord() const;
+
+  AdoConnection& connection_;
+  std::string sql_;
+  bool active_ = false;
+  std::vector<std::string> names_;
+  std::vector<std::string> cells_;  // row-major, CP936
+  int rows_ = 0;
+  int current_ = 0;
+};
+
+}  // namespace store

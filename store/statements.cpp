@@ -1,0 +1,77 @@
+#include "store/statements.h"
+
+#include "app/Excel_unit.h"
+
+namespace store {
+namespace {
+
+constexpr const char* kEightColumns =
+    "project_number,project_code,job_role,operational_project,business_type,system_function,"
+    "functional_score,scoring_criteria";
+
+constexpr const char* kJoinedColumns =
+    "project_number&project_code&job_role&operational_project&business_type&system_function&"
+    "functional_score&scoring_criteria";
+
+const char* const kColumnNames[] = {nullptr,           "project_number",      "project_code",
+                                    "job_role",        "operational_project", "business_type",
+                                    "system_function", "functional_score",    "scoring_criteria"};
+
+std::string FuzzyHead() {
+  return std::string("select  ") + kEightColumns + " from Public_hospital_assessment where";
+}
+
+std::string NineColumnHead() {
+  return std::string("select  serrial_number,") + kEightColumns +
+         " from Public_hospital_assessment  where serrial_number ";
+}
+
+}  // namespace
+
+std::string QuoteText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
+std::string SettingsUpdate(std::string_view code, std::string_view value) {
+  return "update record_table set record_name = '" + QuoteText(value) +
+         "' where record_code = '" + std::string(code) + "';";
+}
+
+std::string FuzzySearchStatement(int k, std::string_view s) {
+  std::string condition;
+  const std::string quoted = QuoteText(s);
+  if (k == 0) {
+    condition = std::string(" ") + kJoinedColumns + " like '%" + quoted + "%' ";
+  } else if (k >= 1 && k <= 8) {
+    const std::string column = kColumnNames[k];
+    condition = s.empty() ? " " + column + " is null "
+                          : " " + column + " like '%" + quoted + "%' ";
+  } else {
+    condition = std::string(" ") + kJoinedColumns + " like '%" + quoted + "%'";
+  }
+  return FuzzyHead() + condition + " order by serrial_number asc  ";
+}
+
+std::string SerialFilterStatement(std::string_view n, std::string_view s) {
+  if (!n.empty())
+    return FuzzyHead() + " serrial_number = " + std::string(n) + " " + "order by serrial_number asc";
+  return FuzzyHead() +
+         " serrial_number in (select serrial_number from Public_hospital_assessment where " +
+         kJoinedColumns + " like '%" + QuoteText(s) + "%') " + "order by serrial_number asc";
+}
+
+std::string SteppingStatement(std::string_view v) {
+  if (IsSerialNumber(std::string(v)))
+    return NineColumnHead() + "=  " + std::string(v) + " order by serrial_number asc";
+  return NineColumnHead() +
+         "in (select serrial_number from Public_hospital_assessment where " + kJoinedColumns +
+         " like '%" + QuoteText(v) + "%') order by serrial_number asc";
+}
+
+}  // namespace store

@@ -1,0 +1,37 @@
+#pragma once
+// Every statement the program runs, built in Jet syntax to the letter. Text
+// placed between single quotes always passes through QuoteText first.
+#include <string>
+#include <string_view>
+
+namespace store {
+
+inline constexpr const char* kFullSelect =
+    "select  serrial_number,project_number,project_code,job_role,operational_project,"
+    "business_type,system_function,functional_score,scoring_criteria from "
+    "Public_hospital_assessment order by serrial_number asc";
+
+inline constexpr const char* kShowAllSelect =
+    "select  project_number,project_code,job_role,operational_project,business_type,"
+    "system_function,functional_score,scoring_criteria from Public_hospital_assessment order "
+    "by serrial_number asc";
+
+inline constexpr const char* kSettingsSelect =
+    "select record_name from record_table where record_code  order by  record_id asc;";
+
+// Doubles every apostrophe, so the text stays one literal between quotes.
+std::string QuoteText(std::string_view text);
+
+// code is "A1", "A2", "A3" or "A5".
+std::string SettingsUpdate(std::string_view code, std::string_view value);
+
+// The fuzzy keyword search for selector index k and (trimmed) search text s.
+std::string FuzzySearchStatement(int k, std::string_view s);
+
+// The serial filter: serial number n when not empty, else a like over s.
+std::string SerialFilterStatement(std::string_view n, std::string_view s);
+
+// Column stepping over the picked value v.
+std::string SteppingStatement(std::string_view v);
+
+}  // namespace store
