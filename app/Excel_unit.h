@@ -19,6 +19,10 @@ userarray SplitByChar(const std::string& text, char delimiter);
 // the '.' holds at most one '0'. Not asked about the empty text (answers false).
 bool IsSerialNumber(const std::string& text);
 
+// Reads a decimal (or "$"/"0x" hexadecimal) integer, blanks allowed in front;
+// anything else throws "'<text>' is not a valid integer value".
+int StrToInt(const std::string& text);
+
 // Removes every leading and trailing byte of value 32 or less.
 std::string TrimBlanks(std::string_view text);
 

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <stdexcept>
 
 #include "app/Excel_unit.h"
 
@@ -71,4 +72,37 @@ bool ContainsFolded(std::string_view haystack, std::string_view foldedNeedle) {
     if (j == n) return true;
   }
   return false;
+}
+
+int StrToInt(const std::string& text) {
+  auto fail = [&]() -> int {
+    throw std::runtime_error("'" + text + "' is not a valid integer value");
+  };
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= text.size()) return fail();
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    int digit = c >= '0' && c <= '9'                   ? c - '0'
+                : base == 16 && c >= 'a' && c <= 'f'   ? c - 'a' + 10
+                : base == 16 && c >= 'A' && c <= 'F'   ? c - 'A' + 10
+                                                       : -1;
+    if (digit < 0) return fail();
+    value = value * base + digit;
+    if (value > 2147483648LL) return fail();
+  }
+  if (negative) value = -value;
+  if (value > 2147483647LL) return fail();
+  return static_cast<int>(value);
 }

@@ -1,8 +1,27 @@
-#include <cstdio>
+// The program body: one copy per logon, the title, the criteria browser as
+// the main window, the message loop, exit code 0.
+#include <QApplication>
 
-#include "platform/executable.h"
+#include "app/error_report.h"
+#include "app/qt_text.h"
+#include "app/ui_services.h"
+#include "browser/Grade_i_public_hospital.h"
+#include "platform/single_instance.h"
 
-int main() {
-  std::printf("%sVARN.mdb\n", platform::ExecutableFolder().c_str());
+int main(int argc, char** argv) {
+  const auto lock = platform::CreateSingleInstanceLock("VARN_QX_518");
+  QApplication app(argc, argv);
+  if (lock == platform::InstanceLock::AlreadyRunning) {
+    Ui().ShowMessage({"系统已经运行！", "系统 @警告", MessageIcon::Warning});
+    return 0;
+  }
+  // Any other trouble with the lock is ignored and the start goes on.
+  QApplication::setApplicationName(ToQ(kApplicationTitle));
+  // The program ends only through its exit sequence.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  TForm_grade_hospital mainWindow;
+  mainWindow.show();
+  QApplication::exec();
   return 0;
 }

@@ -86,12 +86,12 @@ void GridModel::SetCell(int col, int row, std::string text) {
 
 void GridModel::SetColWidth(int col, int width) {
   colWidths_.at(static_cast<size_t>(col)) = width;
-  if (listener_) listener_->SizesChanged();
+  if (listener_) listener_->ColumnsResized();
 }
 
 void GridModel::SetRowHeight(int row, int height) {
   rowHeights_.at(static_cast<size_t>(row)) = height;
-  if (listener_) listener_->SizesChanged();
+  if (listener_) listener_->RowResized(row);
 }
 
 void GridModel::RecomputeWidest(int col) const {
@@ -119,7 +119,7 @@ void GridModel::FitDataColumns(int extra) {
     if (extra != 0) width = std::max(width + extra, kMinColWidth);
     colWidths_[col] = width;
   }
-  if (listener_) listener_->SizesChanged();
+  if (listener_) listener_->ColumnsResized();
 }
 
 void GridModel::FitRowHeight(int row) {
@@ -133,7 +133,7 @@ void GridModel::FitRowHeight(int row) {
     }
   }
   rowHeights_[row] = std::max(tallest + kRowHeightMargin, kDefaultRowHeight);
-  if (listener_) listener_->SizesChanged();
+  if (listener_) listener_->RowResized(row);
 }
 
 HAlign GridModel::HorizontalAlignment(int col, int row) {

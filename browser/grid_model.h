@@ -30,14 +30,15 @@ class GridModel {
   static constexpr int kFitMargin = 8;        // left and right cell margins and grid lines
   static constexpr int kRowHeightMargin = 6;  // top and bottom margins, grid lines
 
-  // Change listeners (the Qt adapter): structure = counts changed,
-  // cell = one cell's text, size = widths or heights.
+  // Told of every change, so a view can follow: counts, one appended row,
+  // one cell's text, the column widths, one row's height.
   struct Listener {
     virtual ~Listener() = default;
     virtual void GridReset() = 0;
     virtual void RowAppended(int row) = 0;
     virtual void CellChanged(int col, int row) = 0;
-    virtual void SizesChanged() = 0;
+    virtual void ColumnsResized() = 0;
+    virtual void RowResized(int row) = 0;
   };
 
   explicit GridModel(const TextMeasurer* measurer = nullptr);

@@ -1,0 +1,79 @@
+// The browser's grid operations: clearing, filling the field selector, and
+// the show-all fill.
+#include <QComboBox>
+#include <QPalette>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/Excel_unit_export.h"
+#include "app/qt_text.h"
+#include "browser/Grade_i_public_hospital.h"
+#include "browser/criteria_grid_view.h"
+#include "browser/grid_ops.h"
+#include "browser/pace.h"
+#include "store/statements.h"
+#include "windows/Unit1.h"
+
+namespace {
+
+// A bar whose range is 0..0 would show Qt's busy animation; an empty fill
+// keeps the idle range instead.
+void SetBarMaximum(QProgressBar* bar, int n) { bar->setRange(0, n > 0 ? n : 100); }
+
+}  // namespace
+
+void TForm_grade_hospital::btn_emptyClick() {
+  {
+    HandlerGate::LoopScope loop(gate_);
+    ClearGrid(grid_, PumpMessages);
+  }
+  btn_adoquery->hide();
+}
+
+void TForm_grade_hospital::btn_comboboxClick() {
+  ComboBox1->clear();
+  ComboBox1->addItem(ToQ("全部"));
+  for (int col = 0; col < grid_.ColCount(); ++col) {
+    const std::string& title = grid_.Cell(col, 0);
+    if (title != "序号") ComboBox1->addItem(ToQ(title));
+  }
+  ComboBox1->setCurrentIndex(0);
+}
+
+void TForm_grade_hospital::RunSelect(const std::string& statement) {
+  ADOQuery1.Close();
+  ADOQuery1.ClearSql();
+  ADOQuery1.AddSql(statement);
+  ADOQuery1.Open();
+}
+
+void TForm_grade_hospital::btn_adoqueryClick() {
+  RunSelect(store::kShowAllSelect);
+  RadioButton2->setEnabled(false);
+  const int n = ADOQuery1.RecordCount();
+  SetBarMaximum(ProgressBar1, n);
+  if (Form1) SetBarMaximum(Form1->ProgressBar1, n);
+  {
+    HandlerGate::LoopScope loop(gate_);
+    for (int r = 1; r <= n; ++r) {
+      PumpMessages();
+      AppendRecordRow(grid_, r, ADOQuery1);
+      ProgressBar1->setValue(r);
+      if (Form1) Form1->ProgressBar1->setValue(r);
+      PauseAfterRow();
+    }
+  }
+  ProgressBar1->setValue(0);
+  if (Form1) Form1->ProgressBar1->setValue(0);
+  if (Form1) Form1->Button1Click();
+  RadioButton2->setEnabled(true);
+}
+
+void TForm_grade_hospital::RzBitBtnExcelClick() {
+  ExportLook look;
+  const QPalette colours = asg_hospital->palette();
+  look.windowColor = colours.color(QPalette::Base).rgb() & 0xFFFFFF;
+  look.windowTextColor = colours.color(QPalette::Text).rgb() & 0xFFFFFF;
+  ExportButtonClick(grid_, ProgressBar1->value(), [this] { ShowSuggestions(false); }, look);
+}

@@ -1,0 +1,246 @@
+// The browser's searching and remembering: the settings restore, the line
+// cache and suggestion list, keyword search, the serial filter, column
+// stepping, and the mode and option switches.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+
+#include "app/Excel_unit.h"
+#include "app/qt_text.h"
+#include "browser/Grade_i_public_hospital.h"
+#include "browser/grid_ops.h"
+#include "browser/line_cache.h"
+#include "browser/pace.h"
+#include "browser/search_controls.h"
+#include "store/settings_record.h"
+#include "store/statements.h"
+#include "windows/Unit1.h"
+
+std::string TForm_grade_hospital::SearchText() const { return TrimBlanks(FromQ(Edit1->text())); }
+
+void TForm_grade_hospital::Save(const char* code, const std::string& value) {
+  store::SaveSetting(ADOQuery1, code, value);
+}
+
+void TForm_grade_hospital::SetPickedValue(const std::string& value) { Label1->setText(ToQ(value)); }
+
+// --- settings record -----------------------------------------------------
+
+void TForm_grade_hospital::bt_initializeClick() {
+  // Each settings row is one value, so a value holding a comma stays whole.
+  const std::vector<std::string> values = store::ReadSettingsValues(ADOQuery1);
+  for (size_t k = 1; k <= values.size(); ++k) {
+    const std::string& v = values[k - 1];
+    if (v.empty()) continue;
+    if (k == 1) {
+      const int index = StrToInt(v);
+      ComboBox1->setCurrentIndex(index >= 0 && index < ComboBox1->count() ? index : -1);
+    } else if (k == 2) {
+      cb_accurate->setChecked(v != "精确");  // a change runs cb_accurateClick
+      cb_accurate->setText(ToQ(v));
+    } else if (k == 3) {
+      Edit1->setText(ToQ(v));
+    } else if (k == 4) {
+      setWindowTitle(ToQ(v));
+    } else if (v == "0") {
+      if (!Form1) {
+        Form1 = new TForm1(this);
+        Form1->ProgressBar1->setValue(0);
+        Form1->show();
+      }
+      RadioButton1->setChecked(true);  // a change runs RadioButton1Click
+    } else {
+      RadioButton2->setChecked(true);  // a change runs RadioButton2Click
+    }
+  }
+}
+
+// --- line cache and suggestion list --------------------------------------
+
+void TForm_grade_hospital::Bt_load_dataClick() {
+  cacheLines_.Clear();
+  RunSelect(store::kFullSelect);
+  const int n = ADOQuery1.RecordCount();
+  {
+    HandlerGate::LoopScope loop(gate_);
+    for (int i = 0; i < n; ++i) {
+      PumpMessages();
+      cacheLines_.Append(CriterionLine(ADOQuery1, ComboBox1->currentIndex()));
+      ADOQuery1.Next();
+    }
+  }
+  const std::string s = SearchText();
+  if (s.empty()) return;
+  FilterLineCache(s);
+}
+
+void TForm_grade_hospital::FilterLineCache(const std::string& searchText) {
+  ::FilterLineCache(cacheLines_, searchText, suggestionLines_);
+  RefreshSuggestionWidget();
+}
+
+void TForm_grade_hospital::RefreshSuggestionWidget() {
+  // One block of the widget per line; a lone CR or LF inside a line is shown
+  // as a blank so that block i stays line i.
+  QString text;
+  for (int i = 0; i < suggestionLines_.Count(); ++i) {
+    if (i) text += QLatin1Char('\n');
+    QString line = ToQ(suggestionLines_.Line(i));
+    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text += line;
+  }
+  Memocontent->setPlainText(text);
+}
+
+void TForm_grade_hospital::SelectMemoLine(int line) {
+  if (line < 0 || line >= suggestionLines_.Count()) return;
+  Memocontent->SelectLine(line, static_cast<int>(ToQ(suggestionLines_.Line(line)).size()));
+}
+
+void TForm_grade_hospital::Edit1Click() {
+  if (SearchText().empty()) return;
+  ShowSuggestions(!cb_accurate->isChecked());
+  SetPickedValue("");
+  Bt_load_dataClick();
+}
+
+void TForm_grade_hospital::Edit1DblClick() { ShowSuggestions(false); }
+
+namespace {
+
+std::string LineAt(const MemoLines& lines, int index) {
+  return index >= 0 && index < lines.Count() ? std::string(lines.Line(index)) : std::string();
+}
+
+}  // namespace
+
+void TForm_grade_hospital::MemocontentClick() {
+  const int line = Memocontent->SelectionStartLine();
+  SetPickedValue(PickedValueOf(LineAt(suggestionLines_, line)));
+  SelectMemoLine(line);
+}
+
+void TForm_grade_hospital::MemocontentDblClick() {
+  const int line = Memocontent->SelectionStartLine();
+  Edit1->setText(ToQ(LineAt(suggestionLines_, line)));
+  bt_precisionClick();
+  ShowSuggestions(false);
+}
+
+void TForm_grade_hospital::MemocontentMouseDown(Qt::MouseButton button) {
+  if (button == Qt::RightButton) bt_next_stepClick();
+}
+
+// --- keyword search ------------------------------------------------------
+
+void TForm_grade_hospital::Edit1KeyUp(int virtualKey) {
+  if (virtualKey != kVirtualKeyReturn) return;
+  const std::string s = SearchText();
+  Save("A3", s);
+  btn_emptyClick();
+  if (cb_accurate->isChecked()) {
+    ShowSuggestions(false);
+    RunSelect(store::FuzzySearchStatement(ComboBox1->currentIndex(), s));
+    const int n = ADOQuery1.RecordCount();
+    ProgressBar1->setRange(0, n > 0 ? n : 100);
+    // This fill lets no messages run; only the bar is repainted as it moves.
+    for (int row = 1; row <= n; ++row) {
+      AppendRecordRow(grid_, row, ADOQuery1);
+      ProgressBar1->setValue(row);
+      ProgressBar1->repaint();
+      PauseAfterRow();
+    }
+    ProgressBar1->setValue(0);
+  } else {
+    ShowSuggestions(!s.empty());
+    FilterLineCache(s);
+  }
+}
+
+// --- serial filter and column stepping -----------------------------------
+
+void TForm_grade_hospital::bt_precisionClick() {
+  const std::string s = SearchText();
+  std::string n;
+  btn_emptyClick();
+  if (!s.empty()) {
+    const std::string piece = SplitByChar(s, '-')[0];
+    ShowSuggestions(true);
+    n = (!piece.empty() && !IsSerialNumber(piece)) ? std::string() : piece;
+  }
+  RunSelect(store::SerialFilterStatement(n, s));
+  if (ADOQuery1.RecordCount() == 0) return;
+  AppendRecordRow(grid_, 1, ADOQuery1);
+}
+
+void TForm_grade_hospital::bt_next_stepClick() {
+  const int k = ComboBox1->currentIndex();
+  if (k < 1 || k > 7) return;
+  const std::string v = TrimBlanks(FromQ(Label1->text()));
+  if (v.empty()) return;
+  RunSelect(store::SteppingStatement(v));
+  const int n = ADOQuery1.RecordCount();
+  if (n == 0) return;
+  suggestionLines_.Clear();
+  cacheLines_.Clear();
+  {
+    HandlerGate::LoopScope loop(gate_);
+    for (int i = 0; i < n; ++i) {
+      PumpMessages();
+      const std::string line = ADOQuery1.Field(0) + "-" + ADOQuery1.Field(k + 1);
+      suggestionLines_.Append(line);
+      cacheLines_.Append(line);
+      ADOQuery1.Next();
+    }
+  }
+  RefreshSuggestionWidget();
+  ComboBox1->setCurrentIndex(k + 1);  // by code: no handler runs, A1 stays
+}
+
+// --- mode and option switches --------------------------------------------
+
+void TForm_grade_hospital::RadioButton1Click() {
+  if (!RadioButton1->isChecked()) return;
+  Save("A5", "0");
+  ShowSuggestions(false);
+  RadioButton2->setChecked(false);
+  ComboBox1->setEnabled(false);
+  cb_accurate->setEnabled(false);
+  Edit1->setEnabled(false);
+  btn_emptyClick();
+  btn_adoqueryClick();
+}
+
+void TForm_grade_hospital::RadioButton2Click() {
+  if (!RadioButton2->isChecked()) return;
+  Save("A5", "1");
+  RadioButton1->setChecked(false);
+  ComboBox1->setEnabled(true);
+  cb_accurate->setEnabled(true);
+  Edit1->setEnabled(true);
+  btn_emptyClick();
+  Edit1->setFocus();
+}
+
+void TForm_grade_hospital::cb_accurateClick() {
+  ShowSuggestions(false);
+  Edit1->clear();
+  const char* caption = cb_accurate->isChecked() ? "模糊" : "精确";
+  cb_accurate->setText(ToQ(caption));
+  Save("A2", caption);
+}
+
+void TForm_grade_hospital::ComboBox1Click() {
+  Edit1->clear();
+  Edit1->setFocus();
+  ShowSuggestions(false);
+}
+
+void TForm_grade_hospital::ComboBox1Change() {
+  ShowSuggestions(false);
+  Save("A1", std::to_string(ComboBox1->currentIndex()));
+  Bt_load_dataClick();
+}

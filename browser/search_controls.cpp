@@ -1,0 +1,78 @@
+#include "browser/search_controls.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTextBlock>
+#include <utility>
+
+// The release that ends a double click is no click of its own.
+void SearchEdit::mouseReleaseEvent(QMouseEvent* event) {
+  QLineEdit::mouseReleaseEvent(event);
+  if (event->button() != Qt::LeftButton) return;
+  if (std::exchange(endsDoubleClick_, false)) return;
+  emit clicked();
+}
+
+void SearchEdit::mouseDoubleClickEvent(QMouseEvent* event) {
+  QLineEdit::mouseDoubleClickEvent(event);
+  if (event->button() != Qt::LeftButton) return;
+  endsDoubleClick_ = true;
+  emit doubleClicked();
+}
+
+void SearchEdit::keyReleaseEvent(QKeyEvent* event) {
+  QLineEdit::keyReleaseEvent(event);
+  if (event->isAutoRepeat()) return;
+  const int key = event->key();
+  emit keyReleased(key == Qt::Key_Return || key == Qt::Key_Enter ? kVirtualKeyReturn : key);
+}
+
+SuggestionMemo::SuggestionMemo(QWidget* parent) : QPlainTextEdit(parent) {
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setContextMenuPolicy(Qt::DefaultContextMenu);
+  setReadOnly(false);
+  viewport()->setCursor(Qt::PointingHandCursor);
+}
+
+int SuggestionMemo::SelectionStartLine() const {
+  const QTextCursor cursor = textCursor();
+  return document()->findBlock(cursor.selectionStart()).blockNumber();
+}
+
+void SuggestionMemo::SelectLine(int line, int length) {
+  const QTextBlock block = document()->findBlockByNumber(line);
+  if (!block.isValid()) return;
+  QTextCursor cursor(document());
+  cursor.setPosition(block.position());
+  cursor.setPosition(block.position() + std::min(length, block.length() - 1),
+                     QTextCursor::KeepAnchor);
+  setTextCursor(cursor);
+}
+
+void SuggestionMemo::mousePressEvent(QMouseEvent* event) {
+  // A right-button press moves no caret; the left one places it as usual.
+  if (event->button() == Qt::LeftButton) QPlainTextEdit::mousePressEvent(event);
+  emit mousePressed(event->button());
+}
+
+void SuggestionMemo::mouseReleaseEvent(QMouseEvent* event) {
+  QPlainTextEdit::mouseReleaseEvent(event);
+  if (event->button() != Qt::LeftButton) return;
+  if (std::exchange(endsDoubleClick_, false)) return;
+  emit clicked();
+}
+
+void SuggestionMemo::mouseDoubleClickEvent(QMouseEvent* event) {
+  QPlainTextEdit::mouseDoubleClickEvent(event);
+  if (event->button() != Qt::LeftButton) return;
+  endsDoubleClick_ = true;
+  emit doubleClicked();
+}
+
+void SuggestionMemo::contextMenuEvent(QContextMenuEvent* event) {
+  // The right button steps through columns; no context menu opens.
+  event->accept();
+}

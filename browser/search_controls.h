@@ -1,0 +1,53 @@
+#pragma once
+// The search box and the suggestion list report the mouse and key events the
+// browser's handlers act on, in the order a user makes them: a double click
+// reports its click first; a right-button press reports the press and opens
+// no context menu.
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+class SearchEdit final : public QLineEdit {
+  Q_OBJECT
+ public:
+  using QLineEdit::QLineEdit;
+
+ signals:
+  void clicked();
+  void doubleClicked();
+  void keyReleased(int virtualKey);
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+
+ private:
+  bool endsDoubleClick_ = false;
+};
+
+class SuggestionMemo final : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit SuggestionMemo(QWidget* parent);
+  // The line that holds the start of the selection (the caret a click placed).
+  int SelectionStartLine() const;
+  // Highlights line `line` from its first character, `length` characters long.
+  void SelectLine(int line, int length);
+
+ signals:
+  void clicked();
+  void doubleClicked();
+  void mousePressed(Qt::MouseButton button);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  bool endsDoubleClick_ = false;
+};
+
+// The virtual-key code of the Enter key.
+inline constexpr int kVirtualKeyReturn = 13;
