@@ -60,10 +60,25 @@ class Converter {
   iconv_t cd_;
 };
 
+// The bytes of one unconvertible UTF-8 sequence: a whole character that GBK
+// lacks, or a broken one up to the first byte that cannot continue it, so the
+// text after a stray byte is not swallowed.
 size_t Utf8SequenceLength(std::string_view s) {
-  unsigned char c = static_cast<unsigned char>(s[0]);
-  size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-  return n <= s.size() ? n : s.size();
+  const unsigned char c = static_cast<unsigned char>(s[0]);
+  const size_t n = c >= 0xF8 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  size_t k = 1;
+  while (k < n && k < s.size() && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80) ++k;
+  return k;
+}
+
+// The bytes of one unconvertible CP936 sequence: a lead byte together with a
+// byte that may follow it (an unassigned double-byte character), else the
+// single byte, so a trail byte never turns up as an ASCII character.
+size_t Cp936SequenceLength(std::string_view s) {
+  const unsigned char lead = static_cast<unsigned char>(s[0]);
+  if (lead < 0x81 || lead > 0xFE || s.size() < 2) return 1;
+  const unsigned char trail = static_cast<unsigned char>(s[1]);
+  return (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) ? 2 : 1;
 }
 
 }  // namespace
@@ -71,11 +86,7 @@ size_t Utf8SequenceLength(std::string_view s) {
 std::string Cp936ToUtf8(std::string_view cp936) {
   if (IsAscii(cp936)) return std::string(cp936);
   thread_local Converter conv("UTF-8", "GBK");
-  return conv.Run(cp936, [](std::string_view rest) {
-    // A lead byte without a valid trail byte: drop the lead byte only.
-    (void)rest;
-    return size_t{1};
-  });
+  return conv.Run(cp936, Cp936SequenceLength);
 }
 
 std::string Utf8ToCp936(std::string_view utf8) {

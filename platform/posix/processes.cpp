@@ -35,6 +35,19 @@ std::string ExecutableOf(const std::string& pid) {
   return Utf8ToCp936(name);
 }
 
+// A zombie has ended already and only waits for its parent to collect it:
+// there is nothing left to end. The state follows the ')' that closes the
+// command name in /proc/<pid>/stat (the name itself may hold ')').
+bool HasEnded(const std::string& pid) {
+  std::ifstream stat("/proc/" + pid + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;  // gone meanwhile
+  const size_t close = line.rfind(')');
+  if (close == std::string::npos || close + 2 >= line.size()) return false;
+  const char state = line[close + 2];
+  return state == 'Z' || state == 'X';
+}
+
 }  // namespace
 
 bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit) {
@@ -47,6 +60,7 @@ bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit) {
     entry.id = std::atoll(name.c_str());
     entry.exe = ExecutableOf(name);
     if (entry.exe.empty()) continue;  // kernel threads and processes gone meanwhile
+    if (HasEnded(name)) continue;
     if (!visit(entry)) break;
   }
   closedir(proc);

@@ -9,6 +9,8 @@
 namespace platform {
 
 std::optional<long> CallServerEntry(const std::string& path, const char* entryName) {
+  // dlopen takes the empty name for the program itself: that is no server file.
+  if (path.empty()) return std::nullopt;
   const std::string file = Cp936ToUtf8(path);
   void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!library) return std::nullopt;
