@@ -1,0 +1,128 @@
+// KillProcessesByName against real child processes: copies of sleep that run
+// under the names the program ends.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Excel_unit.h"
+#include "platform/codepage.h"
+#include "tests/support/test_db.h"
+
+extern char** environ;
+
+namespace {
+
+// Children started by one test. Whatever the test's outcome, none survives it.
+class Children {
+ public:
+  ~Children() {
+    for (pid_t pid : pids_) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+
+  // Copies /bin/sleep into `folder` as `name` and starts it for a minute.
+  pid_t StartSleeper(const std::string& folder, const std::string& name) {
+    // The path as /proc/<pid>/exe will show it, symbolic links resolved.
+    const std::string path = std::filesystem::canonical(folder).string() + "/" + name;
+    std::filesystem::copy_file("/bin/sleep", path);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    std::string arg0 = path, arg1 = "60";
+    char* argv[] = {arg0.data(), arg1.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+    pids_.push_back(pid);
+    WaitUntilRunning(pid, path);
+    return pid;
+  }
+
+  // Collects the child. True when it ended through a signal.
+  bool EndedBySignal(pid_t pid) {
+    int status = 0;
+    const pid_t got = waitpid(pid, &status, 0);
+    std::erase(pids_, pid);
+    return got == pid && WIFSIGNALED(status);
+  }
+
+  // True when the child is still running (not even a zombie), after a short grace time.
+  static bool StillRuns(pid_t pid) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return waitpid(pid, nullptr, WNOHANG) == 0;
+  }
+
+ private:
+  // posix_spawn returns before the new program has replaced the child's image.
+  static void WaitUntilRunning(pid_t pid, const std::string& path) {
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    for (int k = 0; k < 500; ++k) {
+      std::error_code ec;
+      if (std::filesystem::read_symlink(link, ec) == path) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  std::vector<pid_t> pids_;
+};
+
+TEST(KillProcessesByName, EndsEveryProcessOfThatNameInAnyLetterCase) {
+  testing_support::TempDir dir("zelvoran-kill");
+  Children children;
+  const pid_t lower = children.StartSleeper(dir.path(), "Zelvoran.exe");
+  const pid_t upper = children.StartSleeper(dir.path(), "ZELVORAN.EXE");
+  const pid_t other = children.StartSleeper(dir.path(), "Zelvoran.exe2");
+  ASSERT_GT(lower, 0);
+  ASSERT_GT(upper, 0);
+  ASSERT_GT(other, 0);
+
+  EXPECT_TRUE(KillProcessesByName("Zelvoran.exe"));
+  EXPECT_TRUE(children.EndedBySignal(lower));
+  EXPECT_TRUE(children.EndedBySignal(upper));
+  EXPECT_TRUE(Children::StillRuns(other));  // a longer name is another name
+}
+
+TEST(KillProcessesByName, FullPathMatchesOnlyThatVeryPath) {
+  testing_support::TempDir one("zelvoran-kill"), two("zelvoran-kill");
+  Children children;
+  const std::string name = "zelvoran-path-" + std::to_string(getpid()) + ".exe";
+  const pid_t first = children.StartSleeper(one.path(), name);
+  const pid_t second = children.StartSleeper(two.path(), name);
+  ASSERT_GT(first, 0);
+  ASSERT_GT(second, 0);
+
+  // The path in capitals still names the first copy, and only it.
+  const std::string path = AsciiUpper(platform::Utf8ToCp936(
+      std::filesystem::canonical(one.path()).string() + "/" + name));
+  EXPECT_TRUE(KillProcessesByName(path));
+  EXPECT_TRUE(children.EndedBySignal(first));
+  EXPECT_TRUE(Children::StillRuns(second));
+}
+
+TEST(KillProcessesByName, FalseWhenNothingRunsUnderTheName) {
+  // Short enough that the kernel's 15-byte command name holds it whole.
+  const std::string unique = "zv" + std::to_string(getpid()) + ".exe";
+  EXPECT_FALSE(KillProcessesByName(unique));
+  EXPECT_FALSE(KillProcessesByName(""));
+
+  // A child that was ended but not yet collected has ended already: it is
+  // not ended a second time.
+  testing_support::TempDir dir("zelvoran-kill");
+  Children children;
+  const pid_t pid = children.StartSleeper(dir.path(), unique);
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(KillProcessesByName(unique));
+  siginfo_t info{};
+  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT), 0);  // a zombie now
+  EXPECT_FALSE(KillProcessesByName(unique));
+  EXPECT_TRUE(children.EndedBySignal(pid));
+}
+
+}  // namespace

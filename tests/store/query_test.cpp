@@ -1,0 +1,181 @@
+// The connection and the query object: opening, reading results as text,
+// and the errors of a bad file or statement.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "store/statements.h"
+#include "tests/store/store_fixture.h"
+
+namespace {
+
+using store_testing::ColumnOf;
+using store_testing::StoreTest;
+using Strings = std::vector<std::string>;
+
+// The message of the error that `action` throws ("" when none).
+template <typename Action>
+std::string ErrorOf(Action action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return {};
+}
+
+TEST_F(StoreTest, SelectReadsEveryRecordInAscendingSerialOrderAsText) {
+  // Inserted out of order; a NULL field and a number that needs many digits.
+  OpenWith({{30, {"c1", "c2", "c3", "c4", "c5", "c6", "c7", "c8"}},
+            {2, {"a1", std::nullopt, "工作"}},
+            {1234567890123, {"z"}},
+            {17, {"b1"}}});
+  query_.Close();
+  query_.ClearSql();
+  query_.AddSql(store::kFullSelect);
+  query_.Open();
+  ASSERT_TRUE(query_.Active());
+  EXPECT_EQ(query_.RecordCount(), 4);
+  EXPECT_EQ(query_.FieldCount(), 9);
+
+  query_.First();
+  EXPECT_EQ(query_.Field(0), "2");
+  EXPECT_EQ(query_.Field(1), "a1");
+  EXPECT_EQ(query_.Field(2), "");  // NULL
+  EXPECT_EQ(query_.Field(3), "工作");
+  EXPECT_EQ(query_.Field(8), "");
+  EXPECT_EQ(query_.FieldByName("job_role"), "工作");
+  EXPECT_EQ(query_.FieldByName("SERRIAL_NUMBER"), "2");  // names in any case
+  query_.Next();
+  EXPECT_EQ(query_.Field(0), "17");
+  query_.Next();
+  EXPECT_EQ(query_.Field(0), "30");
+  EXPECT_EQ(query_.FieldByName("scoring_criteria"), "c8");
+  query_.Next();
+  EXPECT_EQ(query_.Field(0), "1234567890123");
+  EXPECT_FALSE(query_.Eof());
+  query_.Next();
+  EXPECT_TRUE(query_.Eof());
+  query_.Next();  // past the end stays at the end
+  EXPECT_TRUE(query_.Eof());
+  EXPECT_THROW(query_.Field(0), std::runtime_error);
+
+  query_.First();  // back to the start of the same result
+  EXPECT_EQ(query_.Field(0), "2");
+  EXPECT_THROW(query_.Field(9), std::runtime_error);
+  EXPECT_THROW(query_.FieldByName("no_such_column"), std::runtime_error);
+
+  // The show-all select has the same order, without the serial number.
+  EXPECT_EQ(Column(store::kShowAllSelect), (Strings{"a1", "b1", "c1", "z"}));
+}
+
+TEST_F(StoreTest, EmptyResultAndClosedQuery) {
+  OpenWith({});
+  EXPECT_EQ(Column(store::kFullSelect), Strings{});
+  EXPECT_EQ(query_.RecordCount(), 0);
+  EXPECT_TRUE(query_.Eof());
+  query_.Close();
+  EXPECT_FALSE(query_.Active());
+  EXPECT_THROW(query_.RecordCount(), std::runtime_error);
+  EXPECT_THROW(query_.Eof(), std::runtime_error);
+}
+
+TEST_F(StoreTest, RejectedStatementThrowsTheEngineMessageAndLeavesTheQueryClosed) {
+  OpenWith({{1, {"x"}}});
+  Column(store::kFullSelect);
+  ASSERT_TRUE(query_.Active());
+
+  query_.Close();
+  query_.ClearSql();
+  query_.AddSql("selec serrial_number from Public_hospital_assessment");
+  const std::string syntax = ErrorOf([&] { query_.Open(); });
+  EXPECT_NE(syntax.find("syntax error"), std::string::npos) << syntax;
+  EXPECT_FALSE(query_.Active());
+
+  // A failing open after a good one does not leave the old result readable.
+  Column(store::kFullSelect);
+  query_.SetSql("select x from no_such_table");
+  const std::string table = ErrorOf([&] { query_.Open(); });
+  EXPECT_NE(table.find("no such table"), std::string::npos) << table;
+  EXPECT_FALSE(query_.Active());
+  EXPECT_THROW(query_.RecordCount(), std::runtime_error);
+
+  query_.SetSql("update no_such_table set a = 1");
+  EXPECT_NE(ErrorOf([&] { query_.ExecSQL(); }).find("no such table"), std::string::npos);
+  EXPECT_FALSE(query_.Active());
+
+  query_.SetSql("");
+  EXPECT_THROW(query_.Open(), std::runtime_error);
+}
+
+TEST(StoreConnection, MissingFileFailsWithTheEngineMessageAndCreatesNothing) {
+  testing_support::TempDir dir("zelvoran-store");
+  store::AdoConnection connection;
+  connection.SetConnectionString(store::BuildConnectionText(dir.path()));
+  const std::string message = ErrorOf([&] { connection.Open(); });
+  EXPECT_NE(message.find("unable to open database file"), std::string::npos) << message;
+  EXPECT_FALSE(connection.Connected());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "VARN.mdb"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+
+  // Every statement on the unopened connection fails too.
+  store::AdoQuery query(connection);
+  query.SetSql(store::kFullSelect);
+  EXPECT_THROW(query.Open(), std::runtime_error);
+  EXPECT_FALSE(query.Active());
+}
+
+TEST(StoreConnection, FileThatIsNotADatabaseFailsAtOpen) {
+  testing_support::TempDir dir("zelvoran-store");
+  const std::string file = dir.path() + "VARN.mdb";
+  const std::string junk(600, 'x');
+  std::ofstream(file) << junk;
+  store::AdoConnection connection;
+  connection.SetConnectionString(store::BuildConnectionText(dir.path()));
+  const std::string message = ErrorOf([&] { connection.Open(); });
+  EXPECT_NE(message.find("file is not a database"), std::string::npos) << message;
+  EXPECT_FALSE(connection.Connected());
+  EXPECT_EQ(testing_support::ReadFileBytes(file), junk);  // left as it was
+}
+
+TEST(StoreConnection, FolderWithBlanksAndChineseCharacters) {
+  testing_support::TempDir dir("zelvoran-store");
+  // The program holds the folder as CP936 (as the literal is); on disk its
+  // name is UTF-8.
+  const std::string folder = dir.path() + "my data 数据 文件夹/";
+  const std::string folderUtf8 = platform::Cp936ToUtf8(folder);
+  ASSERT_NE(folderUtf8, folder);
+  std::filesystem::create_directory(folderUtf8);
+  testing_support::CreateVarnDb(folderUtf8, {{5, {"甲"}}});
+
+  const std::string text = store::BuildConnectionText(folder);
+  EXPECT_EQ(text, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder +
+                      "VARN.mdb;Persist Security Info=true;Password=\"\"");
+  EXPECT_EQ(store::DataSourceOf(text), folder + "VARN.mdb");
+
+  store::AdoConnection connection;
+  connection.SetConnectionString(text);
+  ASSERT_NO_THROW(connection.Open());
+  store::AdoQuery query(connection);
+  EXPECT_EQ(ColumnOf(query, store::kShowAllSelect), Strings{"甲"});
+}
+
+TEST(StoreConnection, TwoConnectionsToOneFileSeeEachOthersUpdates) {
+  testing_support::TempDir dir("zelvoran-store");
+  testing_support::CreateVarnDb(dir.path(), {});
+  store::AdoConnection first, second;
+  first.SetConnectionString(store::BuildConnectionText(dir.path()));
+  second.SetConnectionString(store::BuildConnectionText(dir.path()));
+  first.Open();
+  second.Open();
+  store::AdoQuery writer(first), reader(second);
+  ColumnOf(reader, store::kSettingsSelect);  // an open result on the other connection
+  writer.SetSql(store::SettingsUpdate("A3", "新"));
+  ASSERT_NO_THROW(writer.ExecSQL());
+  EXPECT_EQ(ColumnOf(reader, store::kSettingsSelect).at(2), "新");
+}
+
+}  // namespace
