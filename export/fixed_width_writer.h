@@ -1,0 +1,19 @@
+#pragma once
+// Fixed-width export (.dat): every column w + 1 bytes wide, w being the
+// longest first line (bytes up to the first CR) of the column's export texts;
+// each text aligned the way the grid aligns its cell. CR LF after every line.
+#include <string>
+#include <vector>
+
+class GridModel;
+
+// Per column, the greatest byte length of a first line over all rows.
+std::vector<size_t> FixedWidthColumnWidths(const GridModel& grid);
+
+// The whole file's content.
+std::string BuildFixedWidth(const GridModel& grid);
+
+// Shows the hourglass while it works (the previous cursor comes back also on
+// failure), builds the content, then creates (or replaces) the file and
+// writes it. Throws when the file cannot be created or written.
+void WriteFixedWidthFile(const GridModel& grid, const std::string& fileName);

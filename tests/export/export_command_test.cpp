@@ -1,0 +1,143 @@
+// The export button and ExportGrid, through a recording UiServices.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/Excel_unit_export.h"
+#include "app/app_folder.h"
+#include "export/csv_writer.h"
+#include "export/fixed_width_writer.h"
+#include "export/html_writer.h"
+#include "export_test_helpers.h"
+#include "tests/support/test_db.h"
+
+namespace {
+
+using export_tests::CriteriaGrid;
+using export_tests::RecordingUi;
+using testing_support::ReadFileBytes;
+
+class ExportCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetUi(&ui_);
+    SetAppFolderForTests(dir_.path());
+  }
+  void TearDown() override {
+    SetUi(nullptr);
+    SetAppFolderForTests("");
+  }
+
+  // Exports to `fileName` (under the temp folder) and returns the one box shown.
+  MessageRequest ExportTo(const std::string& fileName) {
+    ui_.messages.clear();
+    ui_.nextFileName = dir_.path() + fileName;
+    ExportButtonClick(grid_, 0, [this] { ++hides_; }, look_);
+    EXPECT_EQ(ui_.messages.size(), 1u) << fileName;
+    return ui_.messages.empty() ? MessageRequest{} : ui_.messages.back();
+  }
+  bool Exists(const std::string& fileName) const {
+    return std::filesystem::exists(dir_.path() + fileName);
+  }
+  std::vector<std::string> FilesInFolder() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+      names.push_back(entry.path().filename().string());
+    return names;
+  }
+
+  testing_support::TempDir dir_;
+  RecordingUi ui_;
+  ExportLook look_;
+  GridModel grid_ = CriteriaGrid({{"1.1", "A,B", "医生", "书写\r\n记录", "基础", "", "4", "x"}});
+  int hides_ = 0;
+};
+
+void ExpectSucceeded(const MessageRequest& box) {
+  EXPECT_EQ(box.text, "导出成功!");
+  EXPECT_EQ(box.caption, "提示");
+  EXPECT_EQ(box.icon, MessageIcon::None);
+}
+
+void ExpectFailed(const MessageRequest& box) {
+  EXPECT_EQ(box.text, "导出失败!");
+  EXPECT_EQ(box.caption, "警告");
+  EXPECT_EQ(box.icon, MessageIcon::None);
+}
+
+TEST_F(ExportCommand, HeaderOnlyGridIsIgnoredAndALoadingGridIsRefused) {
+  ExportButtonClick(CriteriaGrid({}), 0, [this] { ++hides_; }, look_);
+  EXPECT_TRUE(ui_.dialogs.empty());
+  EXPECT_TRUE(ui_.messages.empty());
+
+  ExportButtonClick(grid_, 1, [this] { ++hides_; }, look_);
+  EXPECT_TRUE(ui_.dialogs.empty());
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "注意：暂未检索完毕，请稍候导出数据！");
+  EXPECT_EQ(ui_.messages[0].caption, "提示");
+  EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(hides_, 0);
+}
+
+TEST_F(ExportCommand, CancelledDialogWritesNothingButTheListIsHidden) {
+  ExportButtonClick(grid_, 0, [this] { ++hides_; }, look_);
+  ASSERT_EQ(ui_.dialogs.size(), 1u);
+  const SaveDialogRequest& dialog = ui_.dialogs[0];
+  EXPECT_EQ(dialog.initialFolder, dir_.path() + "Data/");
+  EXPECT_EQ(dialog.filter,
+            "Excel文件(*.xls)|*.xls|CSV逗号分隔文件(*.cvs)|*.csv|Word文档(*.doc)|*.doc|"
+            "文本文件(*.txt)|*.txt|ASCII数据文件(*.dat)|*.dat|网页文件(*.htm)|*.htm|"
+            "所有文件(*.*)|*.*");
+  EXPECT_EQ(dialog.filterIndex, 1);
+  EXPECT_EQ(dialog.defaultExtension, "xls");
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(hides_, 1);
+  EXPECT_TRUE(FilesInFolder().empty());
+}
+
+TEST_F(ExportCommand, ExtensionSelectsTheWriterInAnyLetterCase) {
+  const std::string csv = BuildCsv(grid_);
+  for (const char* name : {"a.csv", "b.CSV", "c.Txt", "d.txt"}) {
+    ExpectSucceeded(ExportTo(name));
+    EXPECT_EQ(ReadFileBytes(dir_.path() + name), csv) << name;
+  }
+  ExpectSucceeded(ExportTo("e.Dat"));
+  EXPECT_EQ(ReadFileBytes(dir_.path() + "e.Dat"), BuildFixedWidth(grid_));
+  EXPECT_EQ(ui_.cursorPushes, 1);
+  EXPECT_EQ(ui_.cursorDepth, 0);
+  ExpectSucceeded(ExportTo("f.htm"));
+  EXPECT_EQ(ReadFileBytes(dir_.path() + "f.htm"), BuildHtml(grid_, look_));
+}
+
+TEST_F(ExportCommand, EveryFailureShowsOneFailureBoxAndLeavesNoFile) {
+  // No writer for these names: nothing is written, and the user is told.
+  for (const char* name : {"g.html", "h.xlsx", "i.", "j", "k.csv.bak"}) {
+    ExpectFailed(ExportTo(name));
+    EXPECT_FALSE(Exists(name)) << name;
+  }
+  // The office formats are not available in this build.
+  for (const char* name : {"l.xls", "m.DOC"}) {
+    ExpectFailed(ExportTo(name));
+    EXPECT_FALSE(Exists(name)) << name;
+  }
+  // Targets that cannot be created: in a missing folder, or a folder itself.
+  std::filesystem::create_directory(dir_.path() + "folder.csv");
+  for (const char* name : {"missing/n.csv", "missing/o.dat", "missing/p.htm", "folder.csv"})
+    ExpectFailed(ExportTo(name));
+  EXPECT_FALSE(Exists("missing"));
+  EXPECT_EQ(ui_.cursorDepth, 0);  // the hourglass went away after the failed .dat
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.path() + "folder.csv"));
+}
+
+TEST(ExportExtension, TakesTheLastDotAfterTheLastSeparator) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\Data\\grid.Csv", ".CSV"}, {"/tmp/a.tar.htm", ".HTM"}, {"/tmp/dir.d/name", ""},
+      {"C:\\dir.d\\name", ""},        {"d:name.dat", ".DAT"},     {"name.", "."},
+      {"报表.txt", ".TXT"},
+      // "乗" is 81 5C in CP936: its second byte is not a separator.
+      {"a.b乗c", ".B乗C"},
+  };
+  for (const auto& [name, extension] : cases) EXPECT_EQ(ExportExtension(name), extension) << name;
+}
+
+}  // namespace
