@@ -4,6 +4,7 @@
 
 #include "app/error_report.h"
 #include "app/qt_text.h"
+#include "app/test_seams.h"
 #include "app/ui_services.h"
 #include "browser/Grade_i_public_hospital.h"
 #include "platform/single_instance.h"
@@ -11,6 +12,7 @@
 int main(int argc, char** argv) {
   const auto lock = platform::CreateSingleInstanceLock("VARN_QX_518");
   QApplication app(argc, argv);
+  InstallTestMessageLog();
   if (lock == platform::InstanceLock::AlreadyRunning) {
     Ui().ShowMessage({"系统已经运行！", "系统 @警告", MessageIcon::Warning});
     return 0;
@@ -21,6 +23,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   TForm_grade_hospital mainWindow;
+  InstallTestCloseTimers(&mainWindow);
   mainWindow.show();
   QApplication::exec();
   return 0;

@@ -88,7 +88,12 @@ TForm_grade_hospital::TForm_grade_hospital(QWidget* parent) : QWidget(parent) {
   gate_.Run([this] { FormCreate(); });
 }
 
-TForm_grade_hospital::~TForm_grade_hospital() { grid_.SetListener(nullptr); }
+TForm_grade_hospital::~TForm_grade_hospital() {
+  // The grid view and the progress window use members of this window, which
+  // die before QWidget deletes its children: delete the children first.
+  grid_.SetListener(nullptr);
+  qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+}
 
 void TForm_grade_hospital::BuildControls() {
   setFont(WindowFont());

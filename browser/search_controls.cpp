@@ -6,6 +6,11 @@
 #include <QTextBlock>
 #include <utility>
 
+void SearchEdit::mousePressEvent(QMouseEvent* event) {
+  endsDoubleClick_ = false;
+  QLineEdit::mousePressEvent(event);
+}
+
 // The release that ends a double click is no click of its own.
 void SearchEdit::mouseReleaseEvent(QMouseEvent* event) {
   QLineEdit::mouseReleaseEvent(event);
@@ -53,6 +58,7 @@ void SuggestionMemo::SelectLine(int line, int length) {
 }
 
 void SuggestionMemo::mousePressEvent(QMouseEvent* event) {
+  endsDoubleClick_ = false;
   // A right-button press moves no caret; the left one places it as usual.
   if (event->button() == Qt::LeftButton) QPlainTextEdit::mousePressEvent(event);
   emit mousePressed(event->button());

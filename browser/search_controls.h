@@ -17,6 +17,7 @@ class SearchEdit final : public QLineEdit {
   void keyReleased(int virtualKey);
 
  protected:
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;

@@ -1,0 +1,59 @@
+#include "app/test_seams.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/ui_services.h"
+#include "platform/codepage.h"
+#include "windows/Unit1.h"
+
+namespace {
+
+class LoggingUi final : public UiServices {
+ public:
+  explicit LoggingUi(std::string file) : file_(std::move(file)) {}
+  void ShowMessage(const MessageRequest& request) override {
+    if (FILE* out = std::fopen(file_.c_str(), "ab")) {
+      const std::string line = platform::Cp936ToUtf8(request.caption) + "\t" +
+                               platform::Cp936ToUtf8(request.text) + "\n";
+      std::fwrite(line.data(), 1, line.size(), out);
+      std::fclose(out);
+    }
+  }
+  std::optional<std::string> AskSaveFileName(const SaveDialogRequest&) override {
+    return std::nullopt;
+  }
+  void PushBusyCursor() override {}
+  void PopCursor() override {}
+
+ private:
+  std::string file_;
+};
+
+}  // namespace
+
+void InstallTestMessageLog() {
+  const char* file = std::getenv("ZELVORAN_TEST_MESSAGE_LOG");
+  if (!file || !*file) return;
+  static LoggingUi ui(file);
+  SetUi(&ui);
+}
+
+void InstallTestCloseTimers(QWidget* mainWindow) {
+  const QByteArray spec = qgetenv("ZELVORAN_TEST_CLOSE");
+  if (spec.isEmpty()) return;
+  QPointer<QWidget> main(mainWindow);
+  for (const QByteArray& item : spec.split(',')) {
+    const QList<QByteArray> parts = item.split('@');
+    if (parts.size() != 2) continue;
+    const QByteArray which = parts[0];
+    QTimer::singleShot(parts[1].toInt(), [which, main] {
+      if (which == "main" && main) main->close();
+      if (which == "progress" && Form1) Form1->close();
+    });
+  }
+}

@@ -1,0 +1,188 @@
+// The browser window after creation and showing, the grid it fills, and the
+// error report of a missing database.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <filesystem>
+
+#include "app/qt_text.h"
+#include "browser/criteria_grid_view.h"
+#include "browser/pace.h"
+#include "browser/search_controls.h"
+#include "tests/support/browser_fixture.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::vector<std::string> kShowAllSettings = {"0", "精确", "", "标题", "0"};
+
+class BrowserWindow : public BrowserTest {};
+
+TEST_F(BrowserWindow, ShowsOnlyTheOperationAndDisplayAreas) {
+  Open(SimpleCriteria(2));
+  for (const char* name : {"GroupBox1", "GroupBox2", "GroupBox3", "GroupBox4", "GroupBox5",
+                           "ComboBox1", "cb_accurate", "Edit1", "RzBitBtnExcel", "RzBitBtn1",
+                           "RzBitBtnExit", "RadioButton1", "RadioButton2", "asg_hospital",
+                           "ProgressBar1"}) {
+    auto* widget = w().findChild<QWidget*>(QLatin1String(name));
+    ASSERT_NE(widget, nullptr) << name;
+    EXPECT_TRUE(widget->isVisible()) << name;
+  }
+  for (const char* name : {"btn_adoquery", "btn_empty", "btn_combobox", "bt_initialize",
+                           "Bt_load_data", "bt_precision", "bt_next_step", "Memo1",
+                           "Memocontent", "Label1"}) {
+    auto* widget = w().findChild<QWidget*>(QLatin1String(name));
+    ASSERT_NE(widget, nullptr) << name;
+    EXPECT_FALSE(widget->isVisible()) << name;
+  }
+  EXPECT_EQ(FromQ(w().Edit1->toolTip()), "请输入您所需要查找的内容并按回车键显示结果。");
+  EXPECT_EQ(FromQ(w().RzBitBtnExcel->text()), "导出");
+  EXPECT_EQ(FromQ(w().RzBitBtn1->text()), "政策");
+  EXPECT_EQ(FromQ(w().RzBitBtnExit->text()), "退出");
+  EXPECT_FALSE(w().RzBitBtnExcel->icon().isNull());
+  EXPECT_EQ(FromQ(w().windowTitle()), "测试标题");
+}
+
+TEST_F(BrowserWindow, CreationClearsTheGridToItsHeaderAndFillsTheSelector) {
+  Create(SimpleCriteria(3));
+  GridModel& g = w().grid();
+  EXPECT_EQ(g.ColCount(), 9);
+  EXPECT_EQ(g.RowCount(), 1);
+  EXPECT_EQ(g.FixedRows(), 0);
+  EXPECT_EQ(g.FixedCols(), 1);
+  EXPECT_EQ(Row(0), (std::vector<std::string>{"序号", "项目序号", "项目代码", "工作角色",
+                                              "业务项目", "评价类别", "主要评价内容",
+                                              "功能评分", "数据质量评价内容"}));
+  const int widths[] = {40, 80, 80, 80, 80, 80, 120, 80, 120};
+  for (int c = 0; c < 9; ++c) EXPECT_EQ(g.ColWidth(c), widths[c]) << c;
+  std::vector<std::string> items;
+  for (int i = 0; i < w().ComboBox1->count(); ++i) items.push_back(FromQ(w().ComboBox1->itemText(i)));
+  EXPECT_EQ(items, (std::vector<std::string>{"全部", "项目序号", "项目代码", "工作角色", "业务项目",
+                                             "评价类别", "主要评价内容", "功能评分",
+                                             "数据质量评价内容"}));
+  EXPECT_EQ(w().ComboBox1->currentIndex(), 0);
+  EXPECT_EQ(w().ControlFilePath(), FromQ(QString::fromUtf8(dir_.path().c_str())) + "pdfview.ocx");
+}
+
+TEST_F(BrowserWindow, ResizingWidensSearchBoxGridAndSuggestionList) {
+  Open(SimpleCriteria(1));
+  const int edit = w().Edit1->width(), grid = w().asg_hospital->width();
+  EXPECT_EQ(w().Memocontent->width(), edit);
+  w().resize(w().width() + 200, w().height() + 100);
+  Pump();
+  EXPECT_EQ(w().Edit1->width(), edit + 200);
+  EXPECT_EQ(w().asg_hospital->width(), grid + 200);
+  EXPECT_EQ(w().Memocontent->width(), edit + 200);
+  EXPECT_EQ(w().Memocontent->pos(), QPoint(254, 59));
+}
+
+TEST_F(BrowserWindow, ShowAllFillNumbersRowsAndFitsColumnsAndRows) {
+  std::vector<Criterion> rows = {
+      {1, {"1", "c1", "r", "x", "基本", "short", "3", "q"}},
+      {2, {"22", "c2", "r", "x", "基本", "a much longer first line\r\nsecond", "3", "q"}},
+      {3, {"3", "c3", "r", "x", "选择", std::string(60, 'w'), "3", std::nullopt}},
+  };
+  Open(rows, kShowAllSettings);
+  GridModel& g = w().grid();
+  ASSERT_EQ(g.RowCount(), 4);
+  EXPECT_EQ(Row(1), (std::vector<std::string>{"1", "1", "c1", "r", "x", "基本", "short", "3", "q"}));
+  EXPECT_EQ(Cell(0, 3), "3");
+  EXPECT_EQ(Cell(8, 3), "");  // NULL reads as empty text
+  // Every data column: widest first line (header included) + 16.
+  const int byteWidth = FixedMeasurer::kByteWidth;
+  EXPECT_EQ(g.ColWidth(0), 40);
+  EXPECT_EQ(g.ColWidth(1), 8 * byteWidth + 16);   // header "项目序号" (8 bytes)
+  EXPECT_EQ(g.ColWidth(6), 60 * byteWidth + 16);  // row 3's 60 bytes beat row 2's first line
+  EXPECT_EQ(g.ColWidth(8), 16 * byteWidth + 16);  // header "数据质量评价内容"
+  // Row heights: never below 21; a line break grows its row; row 2 keeps the
+  // height it got when column 6 was narrower.
+  EXPECT_EQ(g.RowHeight(1), 21);
+  const int row2Width = 24 * byteWidth + 16;  // column 6 when row 2 was appended
+  const int perLine = (row2Width - 8) / byteWidth;
+  const int lines = (24 + perLine - 1) / perLine + 1;
+  EXPECT_EQ(g.RowHeight(2), std::max(21, lines * FixedMeasurer::kLineHeight + 6));
+  EXPECT_GT(g.RowHeight(2), 21);
+  EXPECT_EQ(g.RowHeight(3), 21);
+  // Both bars back at 0, retrieval button usable again.
+  EXPECT_EQ(w().ProgressBar1->value(), 0);
+  EXPECT_TRUE(w().RadioButton2->isEnabled());
+  EXPECT_TRUE(w().RadioButton1->isChecked());
+  EXPECT_FALSE(w().Edit1->isEnabled());
+  // The view follows the model.
+  EXPECT_EQ(w().asg_hospital->model()->rowCount(), 4);
+  EXPECT_EQ(w().asg_hospital->rowHeight(2), g.RowHeight(2));
+  EXPECT_EQ(w().asg_hospital->columnWidth(5), g.ColWidth(6));
+}
+
+TEST_F(BrowserWindow, AlignmentRuleCentresHeaderAndNarrowColumns) {
+  for (int col = 0; col < 9; ++col) EXPECT_EQ(GridModel::HorizontalAlignment(col, 0), HAlign::Center);
+  for (int col : {0, 1, 2, 3, 5, 7}) {
+    EXPECT_EQ(GridModel::HorizontalAlignment(col, 4), HAlign::Center) << col;
+    EXPECT_EQ(GridModel::VerticalAlignment(col, 4), VAlign::Center) << col;
+  }
+  for (int col : {4, 6, 8}) {
+    EXPECT_EQ(GridModel::HorizontalAlignment(col, 2), HAlign::Left) << col;
+    EXPECT_EQ(GridModel::VerticalAlignment(col, 2), VAlign::Top) << col;
+  }
+  Open(SimpleCriteria(1), kShowAllSettings);
+  auto* model = w().asg_hospital->model();
+  auto align = [&](int row, int viewCol) {
+    return model->data(model->index(row, viewCol), Qt::TextAlignmentRole).value<Qt::Alignment>();
+  };
+  EXPECT_EQ(align(1, 5), Qt::AlignLeft | Qt::AlignTop);          // grid column 6
+  EXPECT_EQ(align(1, 0), Qt::AlignHCenter | Qt::AlignVCenter);    // grid column 1
+  EXPECT_EQ(align(0, 5), Qt::AlignHCenter | Qt::AlignVCenter);    // header row
+}
+
+TEST_F(BrowserWindow, ShowAllOfAnEmptyTableLeavesTheHeader) {
+  Open({}, kShowAllSettings);
+  EXPECT_EQ(w().grid().RowCount(), 1);
+  EXPECT_EQ(w().ProgressBar1->value(), 0);
+  EXPECT_TRUE(w().RadioButton2->isEnabled());
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(BrowserWindow, ShowAllFillKeepsItsPaceOfFiftyMillisecondsARow) {
+  SetRowPauseMsForTests(kRowPauseMs);
+  Create(SimpleCriteria(6));
+  w().show();
+  QElapsedTimer timer;
+  timer.start();
+  w().RadioButton1->setChecked(true);
+  EXPECT_GE(timer.elapsed(), 6 * 50);
+  EXPECT_EQ(w().grid().RowCount(), 7);
+}
+
+TEST_F(BrowserWindow, MissingDatabaseIsReportedAndTheWindowStillShows) {
+  window_ = std::make_unique<TForm_grade_hospital>();  // no VARN.mdb in the folder
+  window_->show();
+  Pump();
+  ASSERT_FALSE(ui_.messages.empty());
+  const MessageRequest& report = ui_.messages.front();
+  EXPECT_EQ(report.caption, "Kestrowan软件");
+  EXPECT_EQ(report.icon, MessageIcon::Error);
+  EXPECT_NE(report.text.find("VARN.mdb"), std::string::npos);
+  EXPECT_NE(report.text.find("unable to open database file"), std::string::npos);
+  EXPECT_EQ(report.text.back(), '.');
+  EXPECT_TRUE(w().isVisible());
+  EXPECT_EQ(w().ComboBox1->count(), 0);  // the creation stopped before the selector
+  EXPECT_FALSE(w().btn_empty->isVisible());
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() + "VARN.mdb"));
+}
+
+TEST_F(BrowserWindow, GridClickHidesTheSuggestionList) {
+  Open(SimpleCriteria(3));
+  TypeSearch("a1");
+  ASSERT_TRUE(w().Memocontent->isVisible());
+  Click(w().asg_hospital->viewport(), QPoint(60, 5));
+  EXPECT_FALSE(w().Memocontent->isVisible());
+}
+
+}  // namespace
