@@ -4,6 +4,7 @@
 
 #include "app/error_report.h"
 #include "app/qt_text.h"
+#include "app/shutdown.h"
 #include "app/test_seams.h"
 #include "app/ui_services.h"
 #include "browser/Grade_i_public_hospital.h"
@@ -25,6 +26,6 @@ int main(int argc, char** argv) {
   TForm_grade_hospital mainWindow;
   InstallTestCloseTimers(&mainWindow);
   mainWindow.show();
-  QApplication::exec();
+  if (!ApplicationEndRequested()) QApplication::exec();
   return 0;
 }

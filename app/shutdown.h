@@ -5,5 +5,8 @@
 // Every process of this name is ended at exit, the program's own included.
 inline constexpr const char* kProgramExecutableName = "Zelvoran.exe";
 
-// Posts a quit request to the message loop; it ends the loop when read.
+// Posts a quit request to the message loop. A request made before the loop
+// runs (while the first showing loads the grid) ends the loop as soon as it
+// starts.
 void RequestApplicationEnd();
+bool ApplicationEndRequested();

@@ -1,0 +1,185 @@
+// The whole program as a separate process: one copy per logon, the exit
+// sequence under its own name and under another, and closing the progress
+// window during a load.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "tests/support/browser_fixture.h"
+#include "tests/support/test_db.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace testing_support;
+using Clock = std::chrono::steady_clock;
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  ~ProgramTest() override {
+    for (pid_t pid : started_) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+
+  // A program folder: the executable under `name`, its database, the control.
+  std::string Install(TempDir& dir, const std::string& name, const std::vector<Criterion>& rows,
+                      const std::vector<std::string>& settings) {
+    const std::string exe = dir.path() + name;
+    std::filesystem::copy_file(ZELVORAN_EXE, exe);
+    std::filesystem::copy_file(FAKE_PDFVIEW_MODULE, dir.path() + "pdfview.ocx");
+    CreateVarnDb(dir.path(), rows, settings);
+    return exe;
+  }
+
+  pid_t Start(const std::string& exe, const std::string& folder, const std::string& closeSpec) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      if (entry.rfind("ZELVORAN_TEST_", 0) == 0 || entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 ||
+          entry.rfind("QT_QPA_PLATFORM=", 0) == 0)
+        continue;
+      env.push_back(entry);
+    }
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
+    env.push_back("ZELVORAN_TEST_MESSAGE_LOG=" + folder + "messages.log");
+    if (!closeSpec.empty()) env.push_back("ZELVORAN_TEST_CLOSE=" + closeSpec);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string arg0 = exe;
+    char* argv[] = {arg0.data(), nullptr};
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    started_.push_back(pid);
+    return pid;
+  }
+
+  // The exit code, or -1 when the process did not end in time (it is then killed).
+  int WaitForExit(pid_t pid, std::chrono::seconds limit) {
+    const auto end = Clock::now() + limit;
+    int status = 0;
+    while (Clock::now() < end) {
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        std::erase(started_, pid);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+  static bool WaitForFile(const std::string& path, const std::string& content) {
+    for (int k = 0; k < 1000; ++k) {
+      if (ReadFileBytes(path).find(content) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  // A copy of sleep named Zelvoran.exe in a folder of its own.
+  pid_t StartSleeper(TempDir& dir) {
+    const std::string path = std::filesystem::canonical(dir.path()).string() + "/Zelvoran.exe";
+    std::filesystem::copy_file("/bin/sleep", path);
+    std::string arg0 = path, arg1 = "60";
+    char* argv[] = {arg0.data(), arg1.data(), nullptr};
+    pid_t pid = 0;
+    posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ);
+    started_.push_back(pid);
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    for (int k = 0; k < 500; ++k) {
+      std::error_code ec;
+      if (std::filesystem::read_symlink(link, ec) == path) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return pid;
+  }
+
+  bool EndedBySignal(pid_t pid) {
+    for (int k = 0; k < 250; ++k) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        std::erase(started_, pid);
+        return WIFSIGNALED(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  static std::string Utf8(const std::string& cp936) { return platform::Cp936ToUtf8(cp936); }
+
+  TempDir runtime_{"zelvoran-runtime"};
+  std::vector<pid_t> started_;
+};
+
+const std::vector<std::string> kRetrieval = {"0", "精确", "", "T", "1"};
+
+TEST_F(ProgramTest, ExitSequenceUnderItsOwnNameEndsEveryCopy) {
+  TempDir dir("zelvoran-own"), other("zelvoran-other");
+  const pid_t sleeper = StartSleeper(other);
+  const std::string exe = Install(dir, "Zelvoran.exe", SimpleCriteria(3), kRetrieval);
+  const pid_t program = Start(exe, dir.path(), "main@400");
+  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(20)), 0);
+  EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\nunregister\n");
+  EXPECT_EQ(ReadFileBytes(dir.path() + "messages.log"), "");
+  EXPECT_TRUE(EndedBySignal(sleeper));
+}
+
+TEST_F(ProgramTest, ExitSequenceUnderAnotherNameEndsThroughTheMessageLoop) {
+  TempDir dir("zelvoran-renamed"), other("zelvoran-other");
+  const pid_t sleeper = StartSleeper(other);
+  const std::string exe = Install(dir, "criteria-browser", SimpleCriteria(3), kRetrieval);
+  const pid_t program = Start(exe, dir.path(), "main@400");
+  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(20)), 0);
+  EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\nunregister\n");
+  EXPECT_TRUE(EndedBySignal(sleeper));
+}
+
+TEST_F(ProgramTest, SecondCopyIsRefusedWithExitCodeZero) {
+  TempDir first("zelvoran-first"), second("zelvoran-second");
+  const std::string exe1 = Install(first, "criteria-one", SimpleCriteria(2), kRetrieval);
+  const std::string exe2 = Install(second, "criteria-two", SimpleCriteria(2), kRetrieval);
+  const pid_t running = Start(exe1, first.path(), "");
+  ASSERT_TRUE(WaitForFile(first.path() + "pdfview.log", "register"));
+  const pid_t refused = Start(exe2, second.path(), "");
+  EXPECT_EQ(WaitForExit(refused, std::chrono::seconds(20)), 0);
+  EXPECT_EQ(ReadFileBytes(second.path() + "messages.log"),
+            Utf8("系统 @警告") + "\t" + Utf8("系统已经运行！") + "\n");
+  EXPECT_EQ(ReadFileBytes(second.path() + "pdfview.log"), "");  // no window was made
+  EXPECT_EQ(WaitForExit(running, std::chrono::seconds(0)), -1);  // the first copy runs on
+}
+
+TEST_F(ProgramTest, ClosingTheProgressWindowDuringALoadEndsTheProgram) {
+  TempDir dir("zelvoran-progress");
+  // 200 rows take ten seconds at the program's pace; the close comes long before.
+  const std::string exe = Install(dir, "Zelvoran.exe", SimpleCriteria(200), {"0", "精确", "", "T", "0"});
+  const auto started = Clock::now();
+  const pid_t program = Start(exe, dir.path(), "progress@1500");
+  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(30)), 0);
+  EXPECT_LT(Clock::now() - started, std::chrono::seconds(8));
+  EXPECT_EQ(ReadFileBytes(dir.path() + "messages.log"), "");
+}
+
+TEST_F(ProgramTest, ClosingTheProgressWindowUnderAnotherNameEndsAfterTheLoad) {
+  TempDir dir("zelvoran-progress2");
+  const std::string exe = Install(dir, "criteria-load", SimpleCriteria(30), {"0", "精确", "", "T", "0"});
+  const pid_t program = Start(exe, dir.path(), "progress@600");
+  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(30)), 0);
+  // The load went on to its end; the exit sequence was not run.
+  EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\n");
+}
+
+}  // namespace
