@@ -20,6 +20,7 @@
 #include "browser/button_pictures.h"
 #include "browser/criteria_grid_view.h"
 #include "browser/search_controls.h"
+#include "platform/taskbar.h"
 
 namespace {
 
@@ -260,6 +261,10 @@ void TForm_grade_hospital::setVisible(bool visible) {
     }
   }
   QWidget::setVisible(visible);
+  // No taskbar button: where windows are real native ones (not offscreen).
+  const QString platformName = QGuiApplication::platformName();
+  if (visible && (platformName == QLatin1String("xcb") || platformName == QLatin1String("windows")))
+    platform::KeepOffTaskbar(static_cast<std::uintptr_t>(winId()));
 }
 
 void TForm_grade_hospital::closeEvent(QCloseEvent* event) {

@@ -6,7 +6,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-pdf-dev libqt6pdfwidgets6 libgl-dev
+  qt6-base-dev qt6-pdf-dev libqt6pdfwidgets6 libgl-dev libxcb1-dev
   libsqlite3-dev sqlite3 libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-wqy-microhei
