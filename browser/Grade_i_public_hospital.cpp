@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QWindow>
 
 #include "app/Excel_unit.h"
 #include "app/app_folder.h"
@@ -261,10 +262,23 @@ void TForm_grade_hospital::setVisible(bool visible) {
     }
   }
   QWidget::setVisible(visible);
-  // No taskbar button: where windows are real native ones (not offscreen).
+  // No taskbar button, where windows are real native ones (not offscreen).
+  // The window manager takes the request once it manages the window, which
+  // it does before the window is first exposed.
   const QString platformName = QGuiApplication::platformName();
-  if (visible && (platformName == QLatin1String("xcb") || platformName == QLatin1String("windows")))
+  if (visible && !taskbarHintWatched_ &&
+      (platformName == QLatin1String("xcb") || platformName == QLatin1String("windows"))) {
+    taskbarHintWatched_ = true;
+    windowHandle()->installEventFilter(this);
+  }
+}
+
+bool TForm_grade_hospital::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+    windowHandle()->removeEventFilter(this);
     platform::KeepOffTaskbar(static_cast<std::uintptr_t>(winId()));
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TForm_grade_hospital::closeEvent(QCloseEvent* event) {

@@ -110,6 +110,7 @@ class TForm_grade_hospital : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
@@ -128,4 +129,5 @@ class TForm_grade_hospital : public QWidget {
   HandlerGate gate_;
   std::string controlFilePath_;
   bool shown_ = false;
+  bool taskbarHintWatched_ = false;
 };

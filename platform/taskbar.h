@@ -5,7 +5,7 @@
 namespace platform {
 
 // `nativeWindow` is the window's native identifier (an X11 window, a Win32
-// HWND). The window must be shown already.
+// HWND). Called once the native window exists, before or after it is shown.
 void KeepOffTaskbar(std::uintptr_t nativeWindow);
 
 }  // namespace platform

@@ -19,8 +19,10 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
 
 }  // namespace
 
-// Asks the window manager (the freedesktop way) to add the skip-taskbar state
-// to the mapped window. Without a window manager nothing happens.
+// Adds the freedesktop skip-taskbar state to the window: to its state
+// property, which a window manager reads when the window is mapped, and by a
+// request to the window manager for a window that is mapped already. Without
+// a window manager nothing happens.
 void KeepOffTaskbar(std::uintptr_t nativeWindow) {
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   if (!connection || xcb_connection_has_error(connection)) {
@@ -37,6 +39,11 @@ void KeepOffTaskbar(std::uintptr_t nativeWindow) {
   event.data.data32[1] = Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
   event.data.data32[2] = 0;
   event.data.data32[3] = 1;  // from an ordinary application
+  if (event.type != XCB_ATOM_NONE && event.data.data32[1] != XCB_ATOM_NONE) {
+    const xcb_atom_t skip = event.data.data32[1];
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, event.window, event.type, XCB_ATOM_ATOM,
+                        32, 1, &skip);
+  }
   if (screen && event.type != XCB_ATOM_NONE)
     xcb_send_event(connection, 0, screen->root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
