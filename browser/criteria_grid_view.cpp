@@ -27,6 +27,21 @@ Qt::Alignment AlignmentOf(int col, int row) {
   return h | v;
 }
 
+// The fixed column: as wide as the grid's column 0, always. Its size hint
+// says so at once instead of measuring every row number after each
+// appended row, which the view would override anyway.
+class FixedColumnHeader final : public QHeaderView {
+ public:
+  FixedColumnHeader(const GridModel& grid, QWidget* parent)
+      : QHeaderView(Qt::Vertical, parent), grid_(grid) {}
+  QSize sizeHint() const override {
+    return QSize(grid_.ColCount() > 0 ? grid_.ColWidth(0) : 0, length());
+  }
+
+ private:
+  const GridModel& grid_;
+};
+
 }  // namespace
 
 QtTextMeasurer::QtTextMeasurer(const QFont& cellFont, const QFont& fixedFont)
@@ -127,6 +142,7 @@ void GridTableAdapter::RowResized(int row) { emit rowResized(row); }
 
 CriteriaGridView::CriteriaGridView(GridModel& grid, QWidget* parent)
     : QTableView(parent), grid_(grid), adapter_(grid, this) {
+  setVerticalHeader(new FixedColumnHeader(grid, this));
   setModel(&adapter_);
   setWordWrap(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
