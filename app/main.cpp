@@ -13,7 +13,9 @@
 int main(int argc, char** argv) {
   const auto lock = platform::CreateSingleInstanceLock("VARN_QX_518");
   QApplication app(argc, argv);
+#ifdef ZELVORAN_TEST_HOOKS
   InstallTestMessageLog();
+#endif
   if (lock == platform::InstanceLock::AlreadyRunning) {
     Ui().ShowMessage({"系统已经运行！", "系统 @警告", MessageIcon::Warning});
     return 0;
@@ -24,7 +26,9 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   TForm_grade_hospital mainWindow;
+#ifdef ZELVORAN_TEST_HOOKS
   InstallTestCloseTimers(&mainWindow);
+#endif
   mainWindow.show();
   if (!ApplicationEndRequested()) QApplication::exec();
   return 0;

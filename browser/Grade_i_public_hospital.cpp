@@ -197,9 +197,12 @@ void TForm_grade_hospital::ConnectEvents() {
   connect(Edit1, &SearchEdit::doubleClicked, this, on(&TForm_grade_hospital::Edit1DblClick));
   connect(Edit1, &SearchEdit::keyReleased, this,
           [this](int key) { gate_.Run([this, key] { Edit1KeyUp(key); }); });
-  connect(Memocontent, &SuggestionMemo::clicked, this, on(&TForm_grade_hospital::MemocontentClick));
-  connect(Memocontent, &SuggestionMemo::doubleClicked, this,
-          on(&TForm_grade_hospital::MemocontentDblClick));
+  connect(Memocontent, &SuggestionMemo::clicked, this, [this] {
+    gate_.Run([this, click = ClickedSuggestion()] { MemocontentClick(click); });
+  });
+  connect(Memocontent, &SuggestionMemo::doubleClicked, this, [this] {
+    gate_.Run([this, click = ClickedSuggestion()] { MemocontentDblClick(click); });
+  });
   connect(Memocontent, &SuggestionMemo::mousePressed, this, [this](Qt::MouseButton button) {
     gate_.Run([this, button] { MemocontentMouseDown(button); });
   });

@@ -25,6 +25,13 @@ class SearchEdit;
 class SuggestionMemo;
 class QPlainTextEdit;
 
+// A click on the suggestion list: the line that held the caret, and its text,
+// both taken when the click arrived.
+struct SuggestionClick {
+  int line = -1;
+  std::string text;
+};
+
 class TForm_grade_hospital : public QWidget {
   Q_OBJECT
  public:
@@ -89,8 +96,9 @@ class TForm_grade_hospital : public QWidget {
   void Edit1Click();
   void Edit1DblClick();
   void Edit1KeyUp(int virtualKey);
-  void MemocontentClick();
-  void MemocontentDblClick();
+  SuggestionClick ClickedSuggestion() const;
+  void MemocontentClick(const SuggestionClick& click);
+  void MemocontentDblClick(const SuggestionClick& click);
   void MemocontentMouseDown(Qt::MouseButton button);
   void bt_precisionClick();
   void bt_next_stepClick();

@@ -39,6 +39,7 @@ void TForm_grade_hospital::bt_initializeClick() {
       ComboBox1->setCurrentIndex(index >= 0 && index < ComboBox1->count() ? index : -1);
     } else if (k == 2) {
       cb_accurate->setChecked(v != "精确");  // a change runs cb_accurateClick
+      gate_.RethrowPending();
       cb_accurate->setText(ToQ(v));
     } else if (k == 3) {
       Edit1->setText(ToQ(v));
@@ -51,8 +52,10 @@ void TForm_grade_hospital::bt_initializeClick() {
         Form1->show();
       }
       RadioButton1->setChecked(true);  // a change runs RadioButton1Click
+      gate_.RethrowPending();
     } else {
       RadioButton2->setChecked(true);  // a change runs RadioButton2Click
+      gate_.RethrowPending();
     }
   }
 }
@@ -117,15 +120,20 @@ std::string LineAt(const MemoLines& lines, int index) {
 
 }  // namespace
 
-void TForm_grade_hospital::MemocontentClick() {
+SuggestionClick TForm_grade_hospital::ClickedSuggestion() const {
   const int line = Memocontent->SelectionStartLine();
-  SetPickedValue(PickedValueOf(LineAt(suggestionLines_, line)));
-  SelectMemoLine(line);
+  return {line, LineAt(suggestionLines_, line)};
 }
 
-void TForm_grade_hospital::MemocontentDblClick() {
-  const int line = Memocontent->SelectionStartLine();
-  Edit1->setText(ToQ(LineAt(suggestionLines_, line)));
+void TForm_grade_hospital::MemocontentClick(const SuggestionClick& click) {
+  SetPickedValue(PickedValueOf(click.text));
+  // The list may have been refilled since the click: mark the line only
+  // where it still stands.
+  if (LineAt(suggestionLines_, click.line) == click.text) SelectMemoLine(click.line);
+}
+
+void TForm_grade_hospital::MemocontentDblClick(const SuggestionClick& click) {
+  Edit1->setText(ToQ(click.text));
   bt_precisionClick();
   ShowSuggestions(false);
 }
@@ -187,6 +195,12 @@ void TForm_grade_hospital::bt_next_stepClick() {
   suggestionLines_.Clear();
   cacheLines_.Clear();
   {
+    // The selector stays as it is while its columns are walked.
+    ComboBox1->setEnabled(false);
+    struct Reenable {
+      QComboBox* box;
+      ~Reenable() { box->setEnabled(true); }
+    } reenable{ComboBox1};
     HandlerGate::LoopScope loop(gate_);
     for (int i = 0; i < n; ++i) {
       PumpMessages();
@@ -197,7 +211,7 @@ void TForm_grade_hospital::bt_next_stepClick() {
     }
   }
   RefreshSuggestionWidget();
-  ComboBox1->setCurrentIndex(k + 1);  // by code: no handler runs, A1 stays
+  ComboBox1->setCurrentIndex(ComboBox1->currentIndex() + 1);  // by code: no handler runs, A1 stays
 }
 
 // --- mode and option switches --------------------------------------------

@@ -6,6 +6,7 @@
 // touch the query or the search state are deferred and run, in the order they
 // came, right after the handler that ran the outermost loop has returned.
 #include <QObject>
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -13,10 +14,14 @@ class HandlerGate {
  public:
   // Runs a handler for an event:
   //  - while a loop lets messages run, the handler waits until it has ended;
-  //  - inside another handler (a control changed by code), it runs at once
-  //    and its errors end the handler that changed the control;
+  //  - inside another handler (a control changed by code), it runs at once;
+  //    its error is kept and thrown again by RethrowPending, which the
+  //    changing handler calls once the control's own code has returned (an
+  //    exception must not pass through Qt's signal code);
   //  - otherwise it runs at once inside the error guard.
   void Run(std::function<void()> handler);
+  // Throws the error of a handler that ran for a change made by code.
+  void RethrowPending();
   bool LoopRunning() const { return depth_ > 0; }
   int DeferredCount() const { return static_cast<int>(deferred_.size()); }
 
@@ -40,6 +45,7 @@ class HandlerGate {
 
   int depth_ = 0;
   int running_ = 0;
+  std::exception_ptr pending_;
   bool drainPosted_ = false;
   std::vector<std::function<void()>> deferred_;
   QObject context_;  // a posted drain dies with the gate

@@ -38,7 +38,7 @@ SuggestionMemo::SuggestionMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setContextMenuPolicy(Qt::DefaultContextMenu);
-  setReadOnly(false);
+  setReadOnly(true);  // its lines are the search's, not the user's to edit
   viewport()->setCursor(Qt::PointingHandCursor);
 }
 

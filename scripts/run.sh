@@ -16,9 +16,10 @@ fi
 
 shot="$build/zelvoran-screenshot.png"
 echo "No display: starting Zelvoran on Xvfb for a screenshot."
-# The main window is closed as by its close box after eight seconds.
+# The test build of the same program closes its main window as by the close
+# box after eight seconds.
 ZELVORAN_TEST_CLOSE=main@8000 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  ./Zelvoran & program=$!
+  ./zelvoran_testable & program=$!
   sleep 5
   import -window root "'"$shot"'.full.png"
   wait $program

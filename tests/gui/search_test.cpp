@@ -429,4 +429,47 @@ TEST_F(LoopsAndLateClicks, SelectorPickedDuringTheCacheBuildWaitsForIt) {
   EXPECT_TRUE(ui_.messages.empty());
 }
 
+TEST_F(LoopsAndLateClicks, SuggestionClickedDuringARebuildPicksTheLineClicked) {
+  Open(SimpleCriteria(30), kExact);
+  TypeSearch("a1");  // lines 1, 10 to 19
+  ASSERT_EQ(SuggestionLines().size(), 11u);
+  QTimer::singleShot(0, &w(), [&] { ClickSuggestion(2); });
+  Click(w().Edit1);  // shows the list and rebuilds the cache, letting messages run
+  Pump();
+  EXPECT_EQ(PickedValue(), "11");
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(LoopsAndLateClicks, SelectorIsHeldStillWhileColumnsAreStepped) {
+  std::vector<Criterion> rows;
+  for (int i = 0; i < 30; ++i) rows.push_back({12, {"x", "y", "z"}});
+  Open(rows, {"1", "精确", "", "T", "1"});
+  TypeSearch("12-");
+  ClickSuggestion(0);
+  ASSERT_EQ(PickedValue(), "12");
+  bool enabledDuringLoop = true;
+  QTimer::singleShot(0, &w(), [&] { enabledDuringLoop = w().ComboBox1->isEnabled(); });
+  RightPress(w().Memocontent->viewport());
+  EXPECT_FALSE(enabledDuringLoop);
+  EXPECT_TRUE(w().ComboBox1->isEnabled());
+  EXPECT_EQ(w().ComboBox1->currentIndex(), 2);
+  EXPECT_EQ(SuggestionLines().size(), 30u);
+  EXPECT_EQ(SuggestionLines()[0], "12-y");
+}
+
+TEST_F(Restore, FailingSaveOfARestoredSwitchEndsTheRestore) {
+  Create(Sample(), {"0", "模糊", "abc", "新标题", "1"});
+  ExecOnDb(dir_.path(),
+           "CREATE TRIGGER locked BEFORE UPDATE ON record_table WHEN new.record_code = 'A2' "
+           "BEGIN SELECT RAISE(ABORT, 'settings are locked'); END;");
+  w().show();
+  Pump();
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "settings are locked.");
+  EXPECT_TRUE(w().cb_accurate->isChecked());        // the control shows its new state
+  EXPECT_TRUE(w().Edit1->text().isEmpty());          // A3 and what follows were not applied
+  EXPECT_EQ(FromQ(w().windowTitle()), "Form_grade_hospital");
+  EXPECT_FALSE(w().RadioButton2->isChecked());
+}
+
 }  // namespace
