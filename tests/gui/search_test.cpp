@@ -170,16 +170,26 @@ TEST_F(ExactSearch, LineBreakInAFieldSplitsTheCachedLine) {
             "12-301.03.2病房护士护理记录选择line one");
 }
 
-TEST_F(ExactSearch, PickingALineThatStartsWithADashPicksNothing) {
+TEST_F(ExactSearch, PickedValueIsTheSerialNumberBeforeTheFirstDash) {
   std::vector<Criterion> rows = {{5, {"-x", "c"}}};
   Open(rows, {"1", "精确", "", "T", "1"});  // selector on the item number
   TypeSearch("x");
   EXPECT_EQ(SuggestionLines(), Lines({"5--x"}));
   ClickSuggestion(0);
   EXPECT_EQ(PickedValue(), "5");
-  // Lines cut at "-" first: a line "-..." of a stepped cache picks nothing.
-  EXPECT_EQ(PickedValueOf("-abc"), "");
   EXPECT_EQ(PickedValueOf("100.5-x"), "100.5-x");
+}
+
+TEST_F(ExactSearch, LineThatStartsWithADashPicksNothingAndStepsNowhere) {
+  std::vector<Criterion> rows = {{5, {"1", "a\r\n-b"}}};
+  Open(rows, {"2", "精确", "", "T", "1"});  // selector on the item code
+  TypeSearch("b");
+  ASSERT_EQ(SuggestionLines(), Lines({"-b"}));
+  ClickSuggestion(0);
+  EXPECT_EQ(PickedValue(), "");
+  RightPress(w().Memocontent->viewport());
+  EXPECT_EQ(SuggestionLines(), Lines({"-b"}));
+  EXPECT_EQ(w().ComboBox1->currentIndex(), 2);
 }
 
 TEST_F(ExactSearch, DoubleClickShowsThePickedCriterionAlone) {
