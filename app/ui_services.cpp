@@ -8,13 +8,16 @@
 
 namespace {
 
-// "desc|*.a|desc|*.b" -> "desc (*.a);;desc (*.b)" with the descriptions kept
-// as written; returns the Qt filter list.
+// "desc|*.a|desc|*.b" -> Qt's "desc (*.a)" entries, the descriptions kept as
+// written. Qt takes the patterns from the last parentheses, so a description
+// that already ends in its own pattern needs nothing added.
 QStringList QtFilters(const std::string& filter) {
   QStringList parts = ToQ(filter).split(QLatin1Char('|'));
   QStringList out;
-  for (int i = 0; i + 1 < parts.size(); i += 2)
-    out << parts[i] + QStringLiteral(" (") + parts[i + 1] + QStringLiteral(")");
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    const QString ownPattern = QLatin1Char('(') + parts[i + 1] + QLatin1Char(')');
+    out << (parts[i].endsWith(ownPattern) ? parts[i] : parts[i] + QLatin1Char(' ') + ownPattern);
+  }
   return out;
 }
 
