@@ -44,10 +44,10 @@ void InstallTestMessageLog() {
 }
 
 void InstallTestCloseTimers(QWidget* mainWindow) {
-  const QByteArray spec = qgetenv("ZELVORAN_TEST_CLOSE");
-  if (spec.isEmpty()) return;
+  const QByteArray closings = qgetenv("ZELVORAN_TEST_CLOSE");
+  if (closings.isEmpty()) return;
   QPointer<QWidget> main(mainWindow);
-  for (const QByteArray& item : spec.split(',')) {
+  for (const QByteArray& item : closings.split(',')) {
     const QList<QByteArray> parts = item.split('@');
     if (parts.size() != 2) continue;
     const QByteArray which = parts[0];

@@ -14,64 +14,12 @@
 
 #include "app/Excel_unit.h"
 #include "platform/codepage.h"
+#include "tests/support/child_processes.h"
 #include "tests/support/test_db.h"
-
-extern char** environ;
 
 namespace {
 
-// Children started by one test. Whatever the test's outcome, none survives it.
-class Children {
- public:
-  ~Children() {
-    for (pid_t pid : pids_) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-
-  // Copies /bin/sleep into `folder` as `name` and starts it for a minute.
-  pid_t StartSleeper(const std::string& folder, const std::string& name) {
-    // The path as /proc/<pid>/exe will show it, symbolic links resolved.
-    const std::string path = std::filesystem::canonical(folder).string() + "/" + name;
-    std::filesystem::copy_file("/bin/sleep", path);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    std::string arg0 = path, arg1 = "60";
-    char* argv[] = {arg0.data(), arg1.data(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
-    pids_.push_back(pid);
-    WaitUntilRunning(pid, path);
-    return pid;
-  }
-
-  // Collects the child. True when it ended through a signal.
-  bool EndedBySignal(pid_t pid) {
-    int status = 0;
-    const pid_t got = waitpid(pid, &status, 0);
-    std::erase(pids_, pid);
-    return got == pid && WIFSIGNALED(status);
-  }
-
-  // True when the child is still running (not even a zombie), after a short grace time.
-  static bool StillRuns(pid_t pid) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return waitpid(pid, nullptr, WNOHANG) == 0;
-  }
-
- private:
-  // posix_spawn returns before the new program has replaced the child's image.
-  static void WaitUntilRunning(pid_t pid, const std::string& path) {
-    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
-    for (int k = 0; k < 500; ++k) {
-      std::error_code ec;
-      if (std::filesystem::read_symlink(link, ec) == path) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
-
-  std::vector<pid_t> pids_;
-};
+using Children = testing_support::ChildProcesses;
 
 TEST(KillProcessesByName, EndsEveryProcessOfThatNameInAnyLetterCase) {
   testing_support::TempDir dir("zelvoran-kill");

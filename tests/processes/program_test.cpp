@@ -2,10 +2,6 @@
 // sequence under its own name and under another, and closing the progress
 // window during a load.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -15,6 +11,7 @@
 
 #include "platform/codepage.h"
 #include "tests/support/browser_fixture.h"
+#include "tests/support/child_processes.h"
 #include "tests/support/test_db.h"
 
 extern char** environ;
@@ -26,13 +23,6 @@ using Clock = std::chrono::steady_clock;
 
 class ProgramTest : public ::testing::Test {
  protected:
-  ~ProgramTest() override {
-    for (pid_t pid : started_) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-
   // A program folder: the executable under `name`, its database, the control.
   std::string Install(TempDir& dir, const std::string& name, const std::vector<Criterion>& rows,
                       const std::vector<std::string>& settings) {
@@ -43,6 +33,7 @@ class ProgramTest : public ::testing::Test {
     return exe;
   }
 
+  // Starts the program offscreen, its message boxes logged in its folder.
   pid_t Start(const std::string& exe, const std::string& folder, const std::string& closeSpec) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -56,30 +47,12 @@ class ProgramTest : public ::testing::Test {
     env.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
     env.push_back("ZELVORAN_TEST_MESSAGE_LOG=" + folder + "messages.log");
     if (!closeSpec.empty()) env.push_back("ZELVORAN_TEST_CLOSE=" + closeSpec);
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string arg0 = exe;
-    char* argv[] = {arg0.data(), nullptr};
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()), 0);
-    started_.push_back(pid);
+    const pid_t pid = children_.Start(exe, {}, env);
+    EXPECT_GT(pid, 0);
     return pid;
   }
 
-  // The exit code, or -1 when the process did not end in time (it is then killed).
-  int WaitForExit(pid_t pid, std::chrono::seconds limit) {
-    const auto end = Clock::now() + limit;
-    int status = 0;
-    while (Clock::now() < end) {
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        std::erase(started_, pid);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
+  int WaitForExit(pid_t pid, std::chrono::seconds limit) { return children_.WaitForExit(pid, limit); }
 
   static bool WaitForFile(const std::string& path, const std::string& content) {
     for (int k = 0; k < 1000; ++k) {
@@ -90,39 +63,13 @@ class ProgramTest : public ::testing::Test {
   }
 
   // A copy of sleep named Zelvoran.exe in a folder of its own.
-  pid_t StartSleeper(TempDir& dir) {
-    const std::string path = std::filesystem::canonical(dir.path()).string() + "/Zelvoran.exe";
-    std::filesystem::copy_file("/bin/sleep", path);
-    std::string arg0 = path, arg1 = "60";
-    char* argv[] = {arg0.data(), arg1.data(), nullptr};
-    pid_t pid = 0;
-    posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ);
-    started_.push_back(pid);
-    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
-    for (int k = 0; k < 500; ++k) {
-      std::error_code ec;
-      if (std::filesystem::read_symlink(link, ec) == path) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return pid;
-  }
-
-  bool EndedBySignal(pid_t pid) {
-    for (int k = 0; k < 250; ++k) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        std::erase(started_, pid);
-        return WIFSIGNALED(status);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-  }
+  pid_t StartSleeper(TempDir& dir) { return children_.StartSleeper(dir.path(), "Zelvoran.exe"); }
+  bool EndedBySignal(pid_t pid) { return children_.EndedBySignal(pid); }
 
   static std::string Utf8(const std::string& cp936) { return platform::Cp936ToUtf8(cp936); }
 
   TempDir runtime_{"zelvoran-runtime"};
-  std::vector<pid_t> started_;
+  ChildProcesses children_;
 };
 
 const std::vector<std::string> kRetrieval = {"0", "精确", "", "T", "1"};
