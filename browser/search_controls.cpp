@@ -4,26 +4,20 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTextBlock>
-#include <utility>
 
 void SearchEdit::mousePressEvent(QMouseEvent* event) {
-  endsDoubleClick_ = false;
+  clicks_.Pressed();
   QLineEdit::mousePressEvent(event);
 }
 
-// The release that ends a double click is no click of its own.
 void SearchEdit::mouseReleaseEvent(QMouseEvent* event) {
   QLineEdit::mouseReleaseEvent(event);
-  if (event->button() != Qt::LeftButton) return;
-  if (std::exchange(endsDoubleClick_, false)) return;
-  emit clicked();
+  if (clicks_.Released(*event)) emit clicked();
 }
 
 void SearchEdit::mouseDoubleClickEvent(QMouseEvent* event) {
   QLineEdit::mouseDoubleClickEvent(event);
-  if (event->button() != Qt::LeftButton) return;
-  endsDoubleClick_ = true;
-  emit doubleClicked();
+  if (clicks_.DoubleClicked(*event)) emit doubleClicked();
 }
 
 void SearchEdit::keyReleaseEvent(QKeyEvent* event) {
@@ -58,7 +52,7 @@ void SuggestionMemo::SelectLine(int line, int length) {
 }
 
 void SuggestionMemo::mousePressEvent(QMouseEvent* event) {
-  endsDoubleClick_ = false;
+  clicks_.Pressed();
   // A right-button press moves no caret; the left one places it as usual.
   if (event->button() == Qt::LeftButton) QPlainTextEdit::mousePressEvent(event);
   emit mousePressed(event->button());
@@ -66,16 +60,12 @@ void SuggestionMemo::mousePressEvent(QMouseEvent* event) {
 
 void SuggestionMemo::mouseReleaseEvent(QMouseEvent* event) {
   QPlainTextEdit::mouseReleaseEvent(event);
-  if (event->button() != Qt::LeftButton) return;
-  if (std::exchange(endsDoubleClick_, false)) return;
-  emit clicked();
+  if (clicks_.Released(*event)) emit clicked();
 }
 
 void SuggestionMemo::mouseDoubleClickEvent(QMouseEvent* event) {
   QPlainTextEdit::mouseDoubleClickEvent(event);
-  if (event->button() != Qt::LeftButton) return;
-  endsDoubleClick_ = true;
-  emit doubleClicked();
+  if (clicks_.DoubleClicked(*event)) emit doubleClicked();
 }
 
 void SuggestionMemo::contextMenuEvent(QContextMenuEvent* event) {

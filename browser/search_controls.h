@@ -4,7 +4,29 @@
 // reports its click first; a right-button press reports the press and opens
 // no context menu.
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <utility>
+
+// Tells a left-button click from the release that ends a double click,
+// which is no click of its own.
+class LeftClicks {
+ public:
+  void Pressed() { endsDoubleClick_ = false; }
+  // True when the release makes a click.
+  bool Released(const QMouseEvent& event) {
+    return event.button() == Qt::LeftButton && !std::exchange(endsDoubleClick_, false);
+  }
+  // True for a left-button double click.
+  bool DoubleClicked(const QMouseEvent& event) {
+    if (event.button() != Qt::LeftButton) return false;
+    endsDoubleClick_ = true;
+    return true;
+  }
+
+ private:
+  bool endsDoubleClick_ = false;
+};
 
 class SearchEdit final : public QLineEdit {
   Q_OBJECT
@@ -23,7 +45,7 @@ class SearchEdit final : public QLineEdit {
   void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
-  bool endsDoubleClick_ = false;
+  LeftClicks clicks_;
 };
 
 class SuggestionMemo final : public QPlainTextEdit {
@@ -47,7 +69,7 @@ class SuggestionMemo final : public QPlainTextEdit {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  bool endsDoubleClick_ = false;
+  LeftClicks clicks_;
 };
 
 // The virtual-key code of the Enter key.
