@@ -8,12 +8,9 @@
 //
 // Compare the `row_time` counters (seconds per appended row) of each pair.
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
-#include <stdlib.h>
 
 #include <QApplication>
 #include <QFont>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
@@ -21,15 +18,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_data.h"
 #include "browser/criteria_grid_view.h"
 #include "browser/grid_model.h"
 #include "browser/grid_ops.h"
 #include "browser/pace.h"
-#include "platform/codepage.h"
 #include "store/ado.h"
 #include "store/statements.h"
+#include "tests/support/test_db.h"
 
 namespace {
+
+using bench_data::kClauses;
+using bench_data::Pick;
 
 // --- criteria that look like the real ones --------------------------------
 
@@ -43,28 +44,6 @@ const std::vector<std::string> kProjects = {
     "标本处理",     "一般治疗记录", "手术预约与登记", "麻醉信息",   "监护数据",
     "血液准备",     "配血与用血",   "门诊药品调剂", "病房药品配置", "病历质量控制",
     "电子病历文档应用", "系统灵活性", "数据获取及处理", "临床数据整合", "知识获取及管理"};
-
-const std::vector<std::string> kClauses = {
-    "医嘱下达、传递和执行等过程有电子记录",
-    "能够在医师工作站中查阅检验结果",
-    "有药物过敏、药物相互作用等检查功能",
-    "支持HL7或CDA标准格式输出",
-    "可通过PACS系统调阅影像",
-    "记录执行人、执行时间",
-    "数据可供全院共享",
-    "能够根据诊断自动提示",
-    "具备与LIS系统的接口",
-    "病历书写有时限控制",
-    "支持按科室统计",
-    "可记录患者过敏史",
-    "能够对危急值进行提示",
-    "有完整的审核记录",
-    "支持电子签名(CA)",
-};
-
-std::string Pick(const std::vector<std::string>& from, std::mt19937& rng) {
-  return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(rng)];
-}
 
 // One to `most` clauses joined by commas.
 std::string Sentence(std::mt19937& rng, int most) {
@@ -89,85 +68,40 @@ std::string Criteria(std::mt19937& rng) {
   return text;
 }
 
-// The eight text fields of criterion `serial`, CP936.
-std::vector<std::string> CriterionFields(int serial, std::mt19937& rng) {
+// Criterion `serial` with its eight text fields, CP936.
+testing_support::Criterion MakeCriterion(int serial, std::mt19937& rng) {
   const int level = std::uniform_int_distribution<int>(0, 8)(rng);
   const char* scores[] = {"1", "0.5", "2", "1.5"};
-  return {std::to_string(serial % 40 + 1),
-          "0" + std::to_string(serial % 9 + 1) + "." + (serial % 7 < 2 ? "0" : "1") +
-              std::to_string(serial % 10) + "." + std::to_string(level),
-          Pick(kRoles, rng),
-          Pick(kProjects, rng),
-          level < 6 ? "基本" : "选择",
-          Sentence(rng, 4),
-          scores[serial % 4],
-          Criteria(rng)};
+  return {serial,
+          {std::to_string(serial % 40 + 1),
+           "0" + std::to_string(serial % 9 + 1) + "." + (serial % 7 < 2 ? "0" : "1") +
+               std::to_string(serial % 10) + "." + std::to_string(level),
+           Pick(kRoles, rng),
+           Pick(kProjects, rng),
+           level < 6 ? "基本" : "选择",
+           Sentence(rng, 4),
+           scores[serial % 4],
+           Criteria(rng)}};
 }
 
-// --- a VARN.mdb of n criteria in its own folder ---------------------------
-
-void Exec(sqlite3* db, const char* sql) {
-  char* err = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-    const std::string message = err ? err : "?";
-    sqlite3_free(err);
-    throw std::runtime_error(message);
-  }
-}
-
-void BindCp936(sqlite3_stmt* st, int index, const std::string& cp936) {
-  const std::string utf8 = platform::Cp936ToUtf8(cp936);
-  sqlite3_bind_text(st, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-}
-
-void WriteDatabase(const std::string& file, int n) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + file);
-  Exec(db,
-       "CREATE TABLE Public_hospital_assessment (serrial_number INTEGER, project_number TEXT, "
-       "project_code TEXT, job_role TEXT, operational_project TEXT, business_type TEXT, "
-       "system_function TEXT, functional_score TEXT, scoring_criteria TEXT);"
-       "CREATE TABLE record_table (record_id INTEGER PRIMARY KEY, record_code TEXT, "
-       "record_name TEXT); BEGIN;");
+// Criteria 1..n, always the same for the same n.
+std::vector<testing_support::Criterion> MakeCriteria(int n) {
   std::mt19937 rng(20240601);
-  sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(db, "INSERT INTO Public_hospital_assessment VALUES (?,?,?,?,?,?,?,?,?)", -1,
-                     &st, nullptr);
-  for (int serial = 1; serial <= n; ++serial) {
-    sqlite3_reset(st);
-    sqlite3_bind_int(st, 1, serial);
-    const std::vector<std::string> fields = CriterionFields(serial, rng);
-    for (int i = 0; i < 8; ++i) BindCp936(st, i + 2, fields[i]);
-    if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error("insert failed");
-  }
-  sqlite3_finalize(st);
-  const char* settings[] = {"0", "精确", "", "T", "1"};
-  sqlite3_prepare_v2(db, "INSERT INTO record_table VALUES (?,?,?)", -1, &st, nullptr);
-  for (int k = 0; k < 5; ++k) {
-    sqlite3_reset(st);
-    sqlite3_bind_int(st, 1, k + 1);
-    const std::string code = "A" + std::to_string(k + 1);
-    sqlite3_bind_text(st, 2, code.c_str(), -1, SQLITE_TRANSIENT);
-    BindCp936(st, 3, settings[k]);
-    if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error("insert failed");
-  }
-  sqlite3_finalize(st);
-  Exec(db, "COMMIT;");
-  sqlite3_close(db);
+  std::vector<testing_support::Criterion> criteria;
+  criteria.reserve(n);
+  for (int serial = 1; serial <= n; ++serial) criteria.push_back(MakeCriterion(serial, rng));
+  return criteria;
 }
 
 // The criteria table of n rows, opened with the show-all statement.
 struct Source {
-  std::string folder;
+  testing_support::TempDir folder{"grid-bench"};
   store::AdoConnection connection;
   store::AdoQuery query{connection};
 
   explicit Source(int n) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "grid-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    folder = pattern + "/";
-    WriteDatabase(folder + "VARN.mdb", n);
-    connection.SetConnectionString(store::BuildConnectionText(folder));
+    testing_support::CreateVarnDb(folder.path(), MakeCriteria(n), bench_data::BenchSettings());
+    connection.SetConnectionString(store::BuildConnectionText(folder.path()));
     connection.Open();
     query.SetSql(store::kShowAllSelect);
     query.Open();
@@ -176,8 +110,6 @@ struct Source {
   ~Source() {
     query.Close();
     connection.Close();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
   }
 };
 

@@ -3,11 +3,8 @@
 // table through the window's own handler, which lets messages run per record
 // as the program does (goal: under 1 s).
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
-#include <stdlib.h>
 
 #include <QApplication>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <random>
@@ -17,43 +14,25 @@
 
 #include "app/app_folder.h"
 #include "app/ui_services.h"
+#include "bench/bench_data.h"
 #include "browser/Grade_i_public_hospital.h"
 #include "browser/line_cache.h"
 #include "browser/memo_lines.h"
 #include "browser/pace.h"
-#include "platform/codepage.h"
+#include "tests/support/test_db.h"
 
 namespace {
 
+using bench_data::kClauses;
+using bench_data::Pick;
+
 constexpr int kLines = 100000;
 constexpr size_t kLineBytes = 120;
-
-const std::vector<std::string> kClauses = {
-    "医嘱下达、传递和执行等过程有电子记录",
-    "能够在医师工作站中查阅检验结果",
-    "有药物过敏、药物相互作用等检查功能",
-    "支持HL7或CDA标准格式输出",
-    "可通过PACS系统调阅影像",
-    "记录执行人、执行时间",
-    "数据可供全院共享",
-    "能够根据诊断自动提示",
-    "具备与LIS系统的接口",
-    "病历书写有时限控制",
-    "支持按科室统计",
-    "可记录患者过敏史",
-    "能够对危急值进行提示",
-    "有完整的审核记录",
-    "支持电子签名(CA)",
-};
 
 // Present in one line of every hundred, nowhere else.
 constexpr const char* kRarePhrase = "输血申请单";
 // Found in no line.
 constexpr const char* kAbsentPhrase = "手术麻醉排班";
-
-std::string Pick(const std::vector<std::string>& from, std::mt19937& rng) {
-  return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(rng)];
-}
 
 // Cuts a CP936 text to at most `bytes` without splitting a double-byte
 // character, then pads it with blanks to exactly `bytes`.
@@ -131,91 +110,50 @@ std::string CriteriaText(std::mt19937& rng) {
   return text;
 }
 
-void Exec(sqlite3* db, const char* sql) {
-  char* err = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-    const std::string message = err ? err : "?";
-    sqlite3_free(err);
-    throw std::runtime_error(message);
-  }
-}
-
-void BindCp936(sqlite3_stmt* st, int index, const std::string& cp936) {
-  const std::string utf8 = platform::Cp936ToUtf8(cp936);
-  sqlite3_bind_text(st, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-}
-
-void WriteDatabase(const std::string& file, int n) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + file);
-  Exec(db,
-       "CREATE TABLE Public_hospital_assessment (serrial_number INTEGER, project_number TEXT, "
-       "project_code TEXT, job_role TEXT, operational_project TEXT, business_type TEXT, "
-       "system_function TEXT, functional_score TEXT, scoring_criteria TEXT);"
-       "CREATE TABLE record_table (record_id INTEGER PRIMARY KEY, record_code TEXT, "
-       "record_name TEXT); BEGIN;");
+// Criteria 1..n for the cache build, CP936.
+std::vector<testing_support::Criterion> MakeCriteria(int n) {
   const std::vector<std::string> roles = {"病房医师", "病房护士", "门诊医师", "检查科室",
                                           "检验处理", "医疗保障", "病历管理", "信息利用"};
   const std::vector<std::string> projects = {"病房医嘱处理", "病房检验申请", "处方书写",
                                              "申请与预约",   "标本处理",     "麻醉信息",
                                              "配血与用血",   "病历质量控制", "临床数据整合"};
   std::mt19937 rng(11);
-  sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(db, "INSERT INTO Public_hospital_assessment VALUES (?,?,?,?,?,?,?,?,?)", -1,
-                     &st, nullptr);
+  std::vector<testing_support::Criterion> criteria;
+  criteria.reserve(n);
   for (int serial = 1; serial <= n; ++serial) {
-    sqlite3_reset(st);
-    sqlite3_bind_int(st, 1, serial);
-    BindCp936(st, 2, std::to_string(serial % 40 + 1));
-    BindCp936(st, 3, "0" + std::to_string(serial % 9 + 1) + ".0" + std::to_string(serial % 10) +
-                         "." + std::to_string(serial % 8));
-    BindCp936(st, 4, Pick(roles, rng));
-    BindCp936(st, 5, Pick(projects, rng));
-    BindCp936(st, 6, serial % 3 ? "基本" : "选择");
-    BindCp936(st, 7, Pick(kClauses, rng) + "，" + Pick(kClauses, rng) + "。");
-    BindCp936(st, 8, serial % 2 ? "1" : "0.5");
-    BindCp936(st, 9, CriteriaText(rng));
-    if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error("insert failed");
+    // Braced lists run left to right: the draws keep their order.
+    criteria.push_back({serial,
+                        {std::to_string(serial % 40 + 1),
+                         "0" + std::to_string(serial % 9 + 1) + ".0" +
+                             std::to_string(serial % 10) + "." + std::to_string(serial % 8),
+                         Pick(roles, rng),
+                         Pick(projects, rng),
+                         serial % 3 ? "基本" : "选择",
+                         Pick(kClauses, rng) + "，" + Pick(kClauses, rng) + "。",
+                         serial % 2 ? "1" : "0.5",
+                         CriteriaText(rng)}});
   }
-  sqlite3_finalize(st);
-  const char* settings[] = {"0", "精确", "", "T", "1"};
-  sqlite3_prepare_v2(db, "INSERT INTO record_table VALUES (?,?,?)", -1, &st, nullptr);
-  for (int k = 0; k < 5; ++k) {
-    sqlite3_reset(st);
-    sqlite3_bind_int(st, 1, k + 1);
-    const std::string code = "A" + std::to_string(k + 1);
-    sqlite3_bind_text(st, 2, code.c_str(), -1, SQLITE_TRANSIENT);
-    BindCp936(st, 3, settings[k]);
-    if (sqlite3_step(st) != SQLITE_DONE) throw std::runtime_error("insert failed");
-  }
-  sqlite3_finalize(st);
-  Exec(db, "COMMIT;");
-  sqlite3_close(db);
+  return criteria;
 }
 
 // The database in its own folder and the window created on it, kept for
 // every run; main removes them while the application still exists.
 struct BuildFixture {
-  std::string folder;
+  testing_support::TempDir folder{"cache-bench"};
   CountingUi ui;
   std::unique_ptr<TForm_grade_hospital> window;
 
   BuildFixture() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cache-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    folder = pattern + "/";
-    WriteDatabase(folder + "VARN.mdb", kLines);
+    testing_support::CreateVarnDb(folder.path(), MakeCriteria(kLines), bench_data::BenchSettings());
     SetUi(&ui);
     SetRowPauseMsForTests(0);
-    SetAppFolderForTests(folder);  // an ASCII path: the same bytes in CP936
+    SetAppFolderForTests(folder.path());  // an ASCII path: the same bytes in CP936
     window = std::make_unique<TForm_grade_hospital>();  // creation handler runs; never shown
   }
   ~BuildFixture() {
     window.reset();
     SetAppFolderForTests("");
     SetUi(nullptr);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
   }
 };
 

@@ -1,0 +1,37 @@
+#pragma once
+// Generated text shared by the benchmarks. Narrow literals are CP936 bytes,
+// so every generated text is CP936, as the program reads it.
+#include <random>
+#include <string>
+#include <vector>
+
+namespace bench_data {
+
+// Clauses of the kind criteria are written in.
+inline const std::vector<std::string> kClauses = {
+    "医嘱下达、传递和执行等过程有电子记录",
+    "能够在医师工作站中查阅检验结果",
+    "有药物过敏、药物相互作用等检查功能",
+    "支持HL7或CDA标准格式输出",
+    "可通过PACS系统调阅影像",
+    "记录执行人、执行时间",
+    "数据可供全院共享",
+    "能够根据诊断自动提示",
+    "具备与LIS系统的接口",
+    "病历书写有时限控制",
+    "支持按科室统计",
+    "可记录患者过敏史",
+    "能够对危急值进行提示",
+    "有完整的审核记录",
+    "支持电子签名(CA)",
+};
+
+// One entry of `from`, drawn evenly.
+inline std::string Pick(const std::vector<std::string>& from, std::mt19937& rng) {
+  return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(rng)];
+}
+
+// The settings rows A1..A5 the benchmarks' databases carry.
+inline std::vector<std::string> BenchSettings() { return {"0", "精确", "", "T", "1"}; }
+
+}  // namespace bench_data
