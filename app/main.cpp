@@ -2,11 +2,11 @@
 // the main window, the message loop, exit code 0.
 #include <QApplication>
 
-#include "app/error_report.h"
-#include "app/qt_text.h"
-#include "app/shutdown.h"
+#include "base/error_report.h"
+#include "base/qt_text.h"
+#include "base/shutdown.h"
 #include "app/test_seams.h"
-#include "app/ui_services.h"
+#include "base/ui_services.h"
 #include "browser/Grade_i_public_hospital.h"
 #include "platform/single_instance.h"
 

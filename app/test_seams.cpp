@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ui_services.h"
+#include "base/ui_services.h"
 #include "platform/codepage.h"
 #include "windows/Unit1.h"
 

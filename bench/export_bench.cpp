@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/ui_services.h"
-#include "browser/grid_model.h"
+#include "base/ui_services.h"
+#include "grid/grid_model.h"
 #include "export/csv_writer.h"
 #include "export/fixed_width_writer.h"
 #include "export/html_writer.h"

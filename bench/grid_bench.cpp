@@ -20,7 +20,7 @@
 
 #include "bench/bench_data.h"
 #include "browser/criteria_grid_view.h"
-#include "browser/grid_model.h"
+#include "grid/grid_model.h"
 #include "browser/grid_ops.h"
 #include "browser/pace.h"
 #include "store/ado.h"

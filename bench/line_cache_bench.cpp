@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_folder.h"
-#include "app/ui_services.h"
+#include "base/app_folder.h"
+#include "base/ui_services.h"
 #include "bench/bench_data.h"
 #include "browser/Grade_i_public_hospital.h"
 #include "browser/line_cache.h"

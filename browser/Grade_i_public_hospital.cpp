@@ -13,11 +13,11 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "app/Excel_unit.h"
-#include "app/app_folder.h"
-#include "app/error_report.h"
-#include "app/qt_text.h"
-#include "app/shutdown.h"
+#include "base/Excel_unit.h"
+#include "base/app_folder.h"
+#include "base/error_report.h"
+#include "base/qt_text.h"
+#include "base/shutdown.h"
 #include "browser/button_pictures.h"
 #include "browser/criteria_grid_view.h"
 #include "browser/search_controls.h"

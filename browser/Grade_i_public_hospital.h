@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "browser/grid_model.h"
+#include "grid/grid_model.h"
 #include "browser/handler_gate.h"
 #include "browser/memo_lines.h"
 #include "store/ado.h"

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/Excel_unit_export.h"
-#include "app/qt_text.h"
+#include "export/Excel_unit_export.h"
+#include "base/qt_text.h"
 #include "browser/Grade_i_public_hospital.h"
 #include "browser/criteria_grid_view.h"
 #include "browser/grid_ops.h"

@@ -7,8 +7,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 
-#include "app/Excel_unit.h"
-#include "app/qt_text.h"
+#include "base/Excel_unit.h"
+#include "base/qt_text.h"
 #include "browser/Grade_i_public_hospital.h"
 #include "browser/grid_ops.h"
 #include "browser/line_cache.h"

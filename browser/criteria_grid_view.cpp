@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QTextLayout>
 
-#include "app/qt_text.h"
+#include "base/qt_text.h"
 
 namespace {
 

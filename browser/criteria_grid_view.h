@@ -7,7 +7,7 @@
 #include <QFont>
 #include <QTableView>
 
-#include "browser/grid_model.h"
+#include "grid/grid_model.h"
 
 class QtTextMeasurer final : public TextMeasurer {
  public:

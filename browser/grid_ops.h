@@ -3,7 +3,7 @@
 // and appending the current record as a numbered row.
 #include <functional>
 
-#include "browser/grid_model.h"
+#include "grid/grid_model.h"
 #include "store/ado.h"
 
 inline constexpr int kGridColumns = 9;

@@ -4,7 +4,7 @@
 #include <QMetaObject>
 #include <utility>
 
-#include "app/error_report.h"
+#include "base/error_report.h"
 
 void HandlerGate::Run(std::function<void()> handler) {
   if (depth_ > 0) {

@@ -1,6 +1,6 @@
 #include "browser/line_cache.h"
 
-#include "app/Excel_unit.h"
+#include "base/Excel_unit.h"
 
 std::string CriterionLine(const store::AdoQuery& query, int k) {
   std::string line = query.Field(0);

@@ -1,6 +1,6 @@
 #include "export/csv_writer.h"
 
-#include "browser/grid_model.h"
+#include "grid/grid_model.h"
 #include "export/export_text.h"
 #include "export/file_output.h"
 

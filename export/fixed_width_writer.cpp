@@ -1,7 +1,7 @@
 #include "export/fixed_width_writer.h"
 
-#include "app/ui_services.h"
-#include "browser/grid_model.h"
+#include "base/ui_services.h"
+#include "grid/grid_model.h"
 #include "export/export_text.h"
 #include "export/file_output.h"
 

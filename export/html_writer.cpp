@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/Excel_unit.h"
-#include "app/qt_text.h"
-#include "browser/grid_model.h"
+#include "base/Excel_unit.h"
+#include "base/qt_text.h"
+#include "grid/grid_model.h"
 #include "export/export_text.h"
 #include "export/file_output.h"
 

@@ -1,6 +1,6 @@
 #include "store/statements.h"
 
-#include "app/Excel_unit.h"
+#include "base/Excel_unit.h"
 
 namespace store {
 namespace {

@@ -14,11 +14,11 @@
 #include <chrono>
 #include <random>
 
-#include "app/Excel_unit.h"
-#include "app/app_folder.h"
-#include "app/error_report.h"
-#include "app/qt_text.h"
-#include "app/shutdown.h"
+#include "base/Excel_unit.h"
+#include "base/app_folder.h"
+#include "base/error_report.h"
+#include "base/qt_text.h"
+#include "base/shutdown.h"
 #include "store/settings_record.h"
 #include "windows/jpeg_decode.h"
 

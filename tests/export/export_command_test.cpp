@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "app/Excel_unit_export.h"
-#include "app/app_folder.h"
+#include "export/Excel_unit_export.h"
+#include "base/app_folder.h"
 #include "export/csv_writer.h"
 #include "export/fixed_width_writer.h"
 #include "export/html_writer.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_services.h"
-#include "browser/grid_model.h"
+#include "base/ui_services.h"
+#include "grid/grid_model.h"
 
 namespace export_tests {
 

@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <filesystem>
 
-#include "app/qt_text.h"
+#include "base/qt_text.h"
 #include "browser/criteria_grid_view.h"
 #include "browser/pace.h"
 #include "browser/search_controls.h"

@@ -4,7 +4,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "app/qt_text.h"
+#include "base/qt_text.h"
 #include "platform/codepage.h"
 #include "tests/support/browser_fixture.h"
 

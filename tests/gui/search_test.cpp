@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/qt_text.h"
+#include "base/qt_text.h"
 #include "browser/line_cache.h"
 #include "browser/search_controls.h"
 #include "tests/support/browser_fixture.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/Excel_unit.h"
+#include "base/Excel_unit.h"
 #include "platform/codepage.h"
 #include "tests/support/test_db.h"
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/Excel_unit.h"
+#include "base/Excel_unit.h"
 #include "platform/codepage.h"
 #include "tests/support/child_processes.h"
 #include "tests/support/test_db.h"

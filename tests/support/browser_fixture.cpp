@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QTextBlock>
 
-#include "app/app_folder.h"
-#include "app/qt_text.h"
+#include "base/app_folder.h"
+#include "base/qt_text.h"
 #include "platform/codepage.h"
 #include "browser/pace.h"
 #include "browser/search_controls.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "browser/grid_model.h"
+#include "grid/grid_model.h"
 
 namespace testing_support {
 

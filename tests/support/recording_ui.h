@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_services.h"
+#include "base/ui_services.h"
 
 namespace testing_support {
 

@@ -13,10 +13,10 @@
 #include <filesystem>
 #include <set>
 
-#include "app/app_folder.h"
-#include "app/error_report.h"
-#include "app/qt_text.h"
-#include "app/ui_services.h"
+#include "base/app_folder.h"
+#include "base/error_report.h"
+#include "base/qt_text.h"
+#include "base/ui_services.h"
 #include "tests/support/test_db.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "app/error_report.h"
+#include "base/error_report.h"
 
-#include "app/ui_services.h"
+#include "base/ui_services.h"
 
 std::string WithFullStop(std::string message) {
   if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';

@@ -1,10 +1,10 @@
-#include "app/ui_services.h"
+#include "base/ui_services.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "app/qt_text.h"
+#include "base/qt_text.h"
 
 namespace {
 

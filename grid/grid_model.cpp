@@ -1,4 +1,4 @@
-#include "browser/grid_model.h"
+#include "grid/grid_model.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/Excel_unit.h"
+#include "base/Excel_unit.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/Excel_unit.h"
+#include "base/Excel_unit.h"
 #include "platform/processes.h"
 #include "platform/server_file.h"
 

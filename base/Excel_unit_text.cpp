@@ -1,7 +1,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "app/Excel_unit.h"
+#include "base/Excel_unit.h"
 
 void SplitByChar(std::string text, char delimiter, userarray& out) {
   out.assign(kUserArraySlots, std::string());

@@ -1,12 +1,12 @@
-#include "app/Excel_unit_export.h"
+#include "export/Excel_unit_export.h"
 
 #include <array>
 #include <stdexcept>
 
-#include "app/Excel_unit.h"
-#include "app/app_folder.h"
-#include "app/ui_services.h"
-#include "browser/grid_model.h"
+#include "base/Excel_unit.h"
+#include "base/app_folder.h"
+#include "base/ui_services.h"
+#include "grid/grid_model.h"
 #include "export/csv_writer.h"
 #include "export/fixed_width_writer.h"
 #include "export/html_writer.h"
