@@ -1,0 +1,73 @@
+#pragma once
+// Late-bound automation of an office application: every member is looked up
+// by name at the moment of the call, as a scripting client would. The Excel
+// and Word writers speak only this interface. Servers behind it: COM
+// (IDispatch) on Windows, an office suite run headless elsewhere, and the
+// recording fake of the tests.
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace platform {
+
+class DispatchObject;
+using DispatchRef = std::shared_ptr<DispatchObject>;
+
+// A two-dimensional block of texts, [row][column] from 0 (a VARIANT array
+// of BSTRs in COM terms). Every row has the same number of columns.
+using TextBlock = std::vector<std::vector<std::string>>;
+
+// An argument or result. Texts are the program's CP936 text; a file name is
+// kept in the platform's own form so no character of it is lost on the way.
+using Variant = std::variant<std::monostate,  // empty / no result
+                             std::string,     // text, CP936
+                             long,            // integer
+                             bool,            // truth value
+                             TextBlock,       // value block
+                             DispatchRef,     // an object
+                             std::filesystem::path>;  // a file name (sent as text)
+
+struct NamedArg {
+  std::string name;
+  Variant value;
+};
+
+// One object of the application's object model. Every call throws
+// std::runtime_error (with the server's own message) when it fails.
+class DispatchObject {
+ public:
+  virtual ~DispatchObject() = default;
+  // Property get; `index` holds the arguments of an indexed get such as
+  // Sheets(1) or Range("A1:I3").
+  virtual Variant Get(const std::string& member, const std::vector<Variant>& index = {}) = 0;
+  // Property put.
+  virtual void Put(const std::string& member, const Variant& value) = 0;
+  // Method call with positional arguments first, then named ones.
+  virtual Variant Call(const std::string& member, const std::vector<Variant>& positional = {},
+                       const std::vector<NamedArg>& named = {}) = 0;
+};
+
+// Result of Get/Call that must be an object; throws when it is not.
+DispatchRef AsObject(const Variant& value, const std::string& member);
+
+struct OfficeApplication {
+  DispatchRef application;
+  bool alreadyRunning = false;  // found running, rather than started for this call
+};
+
+class AutomationServer {
+ public:
+  virtual ~AutomationServer() = default;
+  // The application behind a ProgID ("excel.application", "word.application"):
+  // a running instance when there is one, else a new, invisible one.
+  // Nothing when the application is not installed or cannot start.
+  virtual std::optional<OfficeApplication> Obtain(const std::string& progId) = 0;
+};
+
+// The platform's own server: COM on Windows, the headless office suite here.
+AutomationServer& PlatformAutomationServer();
+
+}  // namespace platform
