@@ -24,7 +24,7 @@ class LoggingUi final : public UiServices {
       std::fclose(out);
     }
   }
-  std::optional<std::string> AskSaveFileName(const SaveDialogRequest&) override {
+  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest&) override {
     return std::nullopt;
   }
   void PushBusyCursor() override {}

@@ -2,6 +2,7 @@
 // Helpers shared by several windows: text splitting and testing, byte-wise
 // folding and search, and the housekeeping of processes and of the PDF
 // viewer control's registration. All text is CP936 bytes.
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,5 +40,5 @@ bool KillProcessesByName(const std::string& exeName);
 
 // Runs the server file's DllRegisterServer / DllUnregisterServer entry.
 // True when the entry exists and returned 0.
-bool RegisterServerFile(const std::string& path);
-bool UnregisterServerFile(const std::string& path);
+bool RegisterServerFile(const std::filesystem::path& path);
+bool UnregisterServerFile(const std::filesystem::path& path);

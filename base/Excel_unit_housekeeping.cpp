@@ -10,7 +10,7 @@ std::string FileNamePart(const std::string& exe) {
   return cut == std::string::npos ? exe : exe.substr(cut + 1);
 }
 
-bool ServerEntrySucceeded(const std::string& path, const char* entry) {
+bool ServerEntrySucceeded(const std::filesystem::path& path, const char* entry) {
   const auto status = platform::CallServerEntry(path, entry);
   return status.has_value() && *status == 0;
 }
@@ -28,10 +28,10 @@ bool KillProcessesByName(const std::string& exeName) {
   return result;
 }
 
-bool RegisterServerFile(const std::string& path) {
+bool RegisterServerFile(const std::filesystem::path& path) {
   return ServerEntrySucceeded(path, "DllRegisterServer");
 }
 
-bool UnregisterServerFile(const std::string& path) {
+bool UnregisterServerFile(const std::filesystem::path& path) {
   return ServerEntrySucceeded(path, "DllUnregisterServer");
 }

@@ -3,12 +3,12 @@
 #include "platform/executable.h"
 
 namespace {
-std::string g_override;
+std::filesystem::path g_override;
 }
 
-const std::string& AppFolder() {
-  static const std::string executableFolder = platform::ExecutableFolder();
+const std::filesystem::path& AppFolder() {
+  static const std::filesystem::path executableFolder = platform::ExecutableFolder();
   return g_override.empty() ? executableFolder : g_override;
 }
 
-void SetAppFolderForTests(const std::string& folder) { g_override = folder; }
+void SetAppFolderForTests(const std::filesystem::path& folder) { g_override = folder; }

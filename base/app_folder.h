@@ -1,7 +1,8 @@
 #pragma once
 // The folder every file of the program is found in: the executable's own
-// folder (CP936, ending in the path separator). Tests point it elsewhere.
-#include <string>
+// folder, as the platform names it. Tests point it elsewhere.
+#include <filesystem>
 
-const std::string& AppFolder();
-void SetAppFolderForTests(const std::string& folder);  // "" goes back to the executable's
+const std::filesystem::path& AppFolder();
+// An empty path goes back to the executable's folder.
+void SetAppFolderForTests(const std::filesystem::path& folder);

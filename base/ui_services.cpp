@@ -34,12 +34,12 @@ class QtUiServices final : public UiServices {
     box.exec();
   }
 
-  std::optional<std::string> AskSaveFileName(const SaveDialogRequest& request) override {
+  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest& request) override {
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setOption(QFileDialog::ReadOnly, false);
-    dialog.setDirectory(ToQ(request.initialFolder));
+    dialog.setDirectory(FromPath(request.initialFolder));
     const QStringList filters = QtFilters(request.filter);
     dialog.setNameFilters(filters);
     if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
@@ -47,7 +47,7 @@ class QtUiServices final : public UiServices {
     dialog.setDefaultSuffix(ToQ(request.defaultExtension));
     dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return FromQ(dialog.selectedFiles().first());
+    return ToPath(dialog.selectedFiles().first());
   }
 
   void PushBusyCursor() override { QApplication::setOverrideCursor(Qt::WaitCursor); }

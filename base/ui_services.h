@@ -1,6 +1,7 @@
 #pragma once
 // Message boxes, the save dialog and the mouse cursor, behind one interface
 // that tests replace. All texts are CP936.
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -13,7 +14,7 @@ struct MessageRequest {
 };
 
 struct SaveDialogRequest {
-  std::string initialFolder;  // ends with the path separator
+  std::filesystem::path initialFolder;
   std::string filter;         // "description|pattern|description|pattern..."
   int filterIndex = 1;        // 1-based
   std::string defaultExtension;  // without the dot; added to a name typed without one
@@ -24,8 +25,9 @@ class UiServices {
   virtual ~UiServices() = default;
   // A modal box with a single OK button.
   virtual void ShowMessage(const MessageRequest& request) = 0;
-  // The chosen full file name, or nothing when the dialog was cancelled.
-  virtual std::optional<std::string> AskSaveFileName(const SaveDialogRequest& request) = 0;
+  // The chosen full file name, in the platform's own form, or nothing when
+  // the dialog was cancelled.
+  virtual std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest& request) = 0;
   virtual void PushBusyCursor() = 0;
   virtual void PopCursor() = 0;
 };

@@ -91,7 +91,7 @@ class CountingUi final : public UiServices {
     ++shown;
     last = request.text;
   }
-  std::optional<std::string> AskSaveFileName(const SaveDialogRequest&) override { return {}; }
+  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest&) override { return {}; }
   void PushBusyCursor() override {}
   void PopCursor() override {}
   int shown = 0;

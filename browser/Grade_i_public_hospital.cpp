@@ -294,7 +294,7 @@ void TForm_grade_hospital::SetMeasurer(const TextMeasurer* measurer) {
 }
 
 void TForm_grade_hospital::FormCreate() {
-  controlFilePath_ = AppFolder() + "pdfview.ocx";
+  controlFilePath_ = AppFolder() / "pdfview.ocx";
   ADOConnection1.SetConnectionString(store::BuildConnectionText(AppFolder()));
   ADOConnection1.Open();
   btn_empty->hide();
@@ -312,6 +312,9 @@ void TForm_grade_hospital::FormCreate() {
 }
 
 void TForm_grade_hospital::FormShow() {
+  // A database that could not be opened has been reported once, at creation;
+  // every step below would only report it again.
+  if (!ADOConnection1.Connected()) return;
   bt_initializeClick();
   Bt_load_dataClick();
   if (!cb_accurate->isChecked() && RadioButton2->isChecked()) bt_precisionClick();

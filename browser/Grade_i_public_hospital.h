@@ -4,6 +4,7 @@
 // over a display area (the criteria grid and a progress bar). Every control
 // carries its component name as objectName.
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -79,7 +80,7 @@ class TForm_grade_hospital : public QWidget {
   HandlerGate& gate() { return gate_; }
   // Replaces the measurer (tests use a deterministic one).
   void SetMeasurer(const TextMeasurer* measurer);
-  const std::string& ControlFilePath() const { return controlFilePath_; }
+  const std::filesystem::path& ControlFilePath() const { return controlFilePath_; }
 
   // --- handlers (window events and the operations of hidden buttons) ----
   void FormCreate();
@@ -135,7 +136,7 @@ class TForm_grade_hospital : public QWidget {
   MemoLines cacheLines_{"Memocontent"};
   MemoLines suggestionLines_{"Memocontent"};
   HandlerGate gate_;
-  std::string controlFilePath_;
+  std::filesystem::path controlFilePath_;
   bool shown_ = false;
   bool taskbarHintWatched_ = false;
 };

@@ -10,26 +10,27 @@
 #include "export/csv_writer.h"
 #include "export/fixed_width_writer.h"
 #include "export/html_writer.h"
+#include "platform/codepage.h"
 
 namespace {
 
-using Writer = void (*)(const GridModel&, const std::string&, const ExportLook&);
+using Writer = void (*)(const GridModel&, const std::filesystem::path&, const ExportLook&);
 
 // Excel workbooks and Word documents are written through office automation,
 // which this build does not provide yet: choosing them fails visibly.
-void WriteExcelWorkbook(const GridModel&, const std::string&, const ExportLook&) {
+void WriteExcelWorkbook(const GridModel&, const std::filesystem::path&, const ExportLook&) {
   throw std::runtime_error("Excel workbook export is not available");
 }
-void WriteWordDocument(const GridModel&, const std::string&, const ExportLook&) {
+void WriteWordDocument(const GridModel&, const std::filesystem::path&, const ExportLook&) {
   throw std::runtime_error("Word document export is not available");
 }
-void WriteCsv(const GridModel& grid, const std::string& name, const ExportLook&) {
+void WriteCsv(const GridModel& grid, const std::filesystem::path& name, const ExportLook&) {
   WriteCsvFile(grid, name);
 }
-void WriteFixedWidth(const GridModel& grid, const std::string& name, const ExportLook&) {
+void WriteFixedWidth(const GridModel& grid, const std::filesystem::path& name, const ExportLook&) {
   WriteFixedWidthFile(grid, name);
 }
-void WriteHtml(const GridModel& grid, const std::string& name, const ExportLook& look) {
+void WriteHtml(const GridModel& grid, const std::filesystem::path& name, const ExportLook& look) {
   WriteHtmlFile(grid, name, /*openAfterwards=*/false, look);
 }
 
@@ -48,34 +49,23 @@ constexpr std::array<DispatchRow, 6> kDispatch = {{
     {".HTM", WriteHtml},
 }};
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
 }  // namespace
 
-std::string ExportExtension(const std::string& fileName) {
-  size_t lastDot = std::string::npos;
-  for (size_t i = 0; i < fileName.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(fileName[i]);
-    if (IsLeadByte(c) && i + 1 < fileName.size()) {
-      ++i;  // the second byte of a double-byte character
-    } else if (c == '\\' || c == '/' || c == ':') {
-      lastDot = std::string::npos;
-    } else if (c == '.') {
-      lastDot = i;
-    }
-  }
-  return lastDot == std::string::npos ? std::string() : AsciiUpper(fileName.substr(lastDot));
+std::string ExportExtension(const std::filesystem::path& fileName) {
+  // From the last dot of the name's last part, dot included. The UTF-8 form
+  // is searched: a dot there is always a character of its own.
+  const std::string name = platform::PathToUtf8(fileName.filename());
+  const size_t lastDot = name.find_last_of('.');
+  return lastDot == std::string::npos ? std::string() : AsciiUpper(name.substr(lastDot));
 }
 
 void ExportGrid(const GridModel& grid, const ExportLook& look) {
-  const std::string& folder = AppFolder();
-  const char separator = folder.empty() ? '/' : folder.back();
   SaveDialogRequest request;
-  request.initialFolder = folder + "Data" + separator;
+  request.initialFolder = AppFolder() / "Data";
   request.filter = kExportFilter;
   request.filterIndex = 1;
   request.defaultExtension = "xls";
-  const std::optional<std::string> fileName = Ui().AskSaveFileName(request);
+  const std::optional<std::filesystem::path> fileName = Ui().AskSaveFileName(request);
   if (!fileName) return;
 
   bool written = false;

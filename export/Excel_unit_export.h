@@ -2,6 +2,7 @@
 // The export command of the criteria browser: the export button's checks and
 // ExportGrid, which asks for a file name and writes the grid in the format
 // that the name's extension selects.
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -21,10 +22,8 @@ inline constexpr const char* kCaptionNotice = "提示";
 inline constexpr const char* kCaptionWarning = "警告";
 
 // The extension of a file name, upper-cased (ASCII a to z only): from the last
-// dot after the last "\", "/" or ":", dot included; "" when there is none.
-// Double-byte characters are stepped over whole, so a second byte that
-// equals "\" is not taken for a separator.
-std::string ExportExtension(const std::string& fileName);
+// dot of the name's last part, dot included; "" when there is none.
+std::string ExportExtension(const std::filesystem::path& fileName);
 
 // Asks for a file name (the save dialog starts in the "Data" folder beside
 // the executable), writes the grid with the writer that the extension

@@ -59,6 +59,6 @@ std::string BuildCsv(const GridModel& grid) {
   return out;
 }
 
-void WriteCsvFile(const GridModel& grid, const std::string& fileName) {
+void WriteCsvFile(const GridModel& grid, const std::filesystem::path& fileName) {
   WriteWholeFile(fileName, BuildCsv(grid));
 }

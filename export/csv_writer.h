@@ -1,6 +1,7 @@
 #pragma once
 // Comma-separated export (.csv and .txt): one line per grid row, header row
 // and row-number column included, CR LF after every line, no byte-order mark.
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,4 +22,4 @@ std::string BuildCsv(const GridModel& grid);
 
 // Builds the content, then creates (or replaces) the file and writes it.
 // Throws when the file cannot be created or written.
-void WriteCsvFile(const GridModel& grid, const std::string& fileName);
+void WriteCsvFile(const GridModel& grid, const std::filesystem::path& fileName);

@@ -68,7 +68,7 @@ std::string BuildFixedWidth(const GridModel& grid) {
   return out;
 }
 
-void WriteFixedWidthFile(const GridModel& grid, const std::string& fileName) {
+void WriteFixedWidthFile(const GridModel& grid, const std::filesystem::path& fileName) {
   BusyCursor hourglass;
   WriteWholeFile(fileName, BuildFixedWidth(grid));
 }

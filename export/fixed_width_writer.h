@@ -2,6 +2,7 @@
 // Fixed-width export (.dat): every column w + 1 bytes wide, w being the
 // longest first line (bytes up to the first CR) of the column's export texts;
 // each text aligned the way the grid aligns its cell. CR LF after every line.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,4 +17,4 @@ std::string BuildFixedWidth(const GridModel& grid);
 // Shows the hourglass while it works (the previous cursor comes back also on
 // failure), builds the content, then creates (or replaces) the file and
 // writes it. Throws when the file cannot be created or written.
-void WriteFixedWidthFile(const GridModel& grid, const std::string& fileName);
+void WriteFixedWidthFile(const GridModel& grid, const std::filesystem::path& fileName);

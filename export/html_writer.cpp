@@ -148,8 +148,8 @@ std::string BuildHtml(const GridModel& grid, const ExportLook& look) {
   return out;
 }
 
-void WriteHtmlFile(const GridModel& grid, const std::string& fileName, bool openAfterwards,
+void WriteHtmlFile(const GridModel& grid, const std::filesystem::path& fileName, bool openAfterwards,
                    const ExportLook& look) {
   WriteWholeFile(fileName, BuildHtml(grid, look));
-  if (openAfterwards) QDesktopServices::openUrl(QUrl::fromLocalFile(ToQ(fileName)));
+  if (openAfterwards) QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(fileName)));
 }

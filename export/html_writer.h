@@ -2,6 +2,7 @@
 // HTML export (.htm): a style block with one class per distinct cell look,
 // then one table holding every row and column of the grid. CP936 text, CR LF
 // line ends, no character-set declaration, no html/head/body elements.
+#include <filesystem>
 #include <string>
 
 #include "export/export_look.h"
@@ -15,5 +16,5 @@ std::string BuildHtml(const GridModel& grid, const ExportLook& look);
 // throws "Cannot Create file <name>" when it cannot be created. When
 // `openAfterwards` is true the written file is handed to the desktop's
 // default program for it.
-void WriteHtmlFile(const GridModel& grid, const std::string& fileName, bool openAfterwards,
+void WriteHtmlFile(const GridModel& grid, const std::filesystem::path& fileName, bool openAfterwards,
                    const ExportLook& look = {});

@@ -1,13 +1,14 @@
 #pragma once
 // Where the running executable lies. Every file the program uses is found
-// in the executable's folder.
-#include <string>
+// in the executable's folder. Paths stay in the platform's own form, so a
+// folder name with characters outside CP936 still works.
+#include <filesystem>
 
 namespace platform {
 
-// Full path of the running executable, CP936.
-std::string ExecutablePath();
-// Its folder, CP936, ending in the path separator.
-std::string ExecutableFolder();
+// Full path of the running executable.
+std::filesystem::path ExecutablePath();
+// Its folder.
+std::filesystem::path ExecutableFolder();
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "platform/codepage.h"
@@ -11,9 +13,9 @@
 
 namespace store {
 
-std::string BuildConnectionText(const std::string& folder) {
-  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder +
-         "VARN.mdb;Persist Security Info=true;Password=\"\"";
+std::string BuildConnectionText(const std::filesystem::path& folder) {
+  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+         platform::PathToUtf8(folder / "VARN.mdb") + ";Persist Security Info=true;Password=\"\"";
 }
 
 std::string DataSourceOf(const std::string& connectionText) {
@@ -32,6 +34,32 @@ namespace {
   throw std::runtime_error(context.empty() ? msg : context + ": " + msg);
 }
 
+// What the first bytes of an existing file say about it: "" for an SQLite
+// database (or a file that cannot be read, which SQLite then reports), else
+// the whole message for the user.
+std::string NotAnSqliteDatabase(const std::string& utf8Path) {
+  const std::filesystem::path path(std::u8string(utf8Path.begin(), utf8Path.end()));
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return {};
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  char header[32] = {};
+  in.read(header, sizeof header);
+  const std::string head(header, static_cast<size_t>(in.gcount()));
+  if (head.compare(0, 16, std::string("SQLite format 3\0", 16)) == 0) return {};
+
+  const std::string file = platform::Utf8ToCp936(utf8Path);
+  const std::string prefix = "无法打开数据库文件 " + file + "：";
+  const std::string unchanged = "。文件未作任何改动";
+  if (head.empty()) return prefix + "文件是空的，其中没有任何数据" + unchanged;
+  // Access databases carry their engine's name at byte 4.
+  if (head.size() >= 19 && (head.compare(4, 15, "Standard Jet DB") == 0 ||
+                            head.compare(4, 15, "Standard ACE DB") == 0))
+    return prefix + "这是 Access 数据库（旧版 Windows 程序使用的格式），本版本只能打开 SQLite 数据库" +
+           unchanged;
+  return prefix + "它不是 SQLite 数据库，可能已经损坏或是别的文件" + unchanged;
+}
+
 }  // namespace
 
 AdoConnection::AdoConnection() = default;
@@ -40,8 +68,12 @@ AdoConnection::~AdoConnection() { Close(); }
 
 void AdoConnection::Open() {
   Close();
-  const std::string file = DataSourceOf(connectionString_);
-  const std::string path = platform::Cp936ToUtf8(file);
+  const std::string path = DataSourceOf(connectionString_);  // UTF-8
+  const std::string file = platform::Utf8ToCp936(path);      // as the user is shown it
+  // Looked at before SQLite touches it, so a file of another kind is left
+  // exactly as it was.
+  if (const std::string problem = NotAnSqliteDatabase(path); !problem.empty())
+    throw std::runtime_error(problem);
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc == SQLITE_OK) {

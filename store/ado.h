@@ -4,6 +4,7 @@
 // the text, open (a select; the whole result is read at once, so the record
 // count is known) or execute (an update); first, next, end test; fields read
 // by position or by name, always as text. Text crosses this border as CP936.
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,9 +14,10 @@ struct sqlite3;
 
 namespace store {
 
-// "Provider=...;Data Source=" + folder + "VARN.mdb;Persist Security Info=true;Password=\"\""
-// `folder` ends with the platform's path separator.
-std::string BuildConnectionText(const std::string& folder);
+// "Provider=...;Data Source=" + folder/VARN.mdb + ";Persist Security Info=true;Password=\"\"".
+// The Data Source part holds the file name in UTF-8, the form SQLite takes
+// on every platform, so no character of the folder's name is lost.
+std::string BuildConnectionText(const std::filesystem::path& folder);
 
 // The value of the "Data Source" part of a connection text ("" when absent).
 std::string DataSourceOf(const std::string& connectionText);
@@ -30,8 +32,11 @@ class AdoConnection {
   void SetConnectionString(std::string text) { connectionString_ = std::move(text); }
   const std::string& ConnectionString() const { return connectionString_; }
 
-  // Opens the file named by Data Source. Never creates a database: a missing
-  // file or one that is not a database throws with the engine's message.
+  // Opens the file named by Data Source. Never creates a database and never
+  // writes to a file that is not one: a missing file throws with the
+  // engine's message; an Access file, an empty file or any other file that
+  // is not an SQLite database throws one message that names the file and
+  // what was found in it.
   void Open();
   void Close();
   bool Connected() const { return db_ != nullptr; }

@@ -4,22 +4,20 @@
 
 #include <string>
 
-#include "platform/codepage.h"
-
 namespace platform {
 
-std::string ExecutablePath() {
+std::filesystem::path ExecutablePath() {
   std::string buffer(4096, '\0');
   const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
   if (n <= 0) return {};
   buffer.resize(static_cast<size_t>(n));
-  return Utf8ToCp936(buffer);
+  // The bytes exactly as the file system gives them.
+  return std::filesystem::path(buffer);
 }
 
-std::string ExecutableFolder() {
-  const std::string path = ExecutablePath();
-  const size_t cut = path.find_last_of('/');
-  return cut == std::string::npos ? std::string("./") : path.substr(0, cut + 1);
+std::filesystem::path ExecutableFolder() {
+  const std::filesystem::path path = ExecutablePath();
+  return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
 }  // namespace platform

@@ -4,15 +4,12 @@
 
 #include <cstdint>
 
-#include "platform/codepage.h"
-
 namespace platform {
 
-std::optional<long> CallServerEntry(const std::string& path, const char* entryName) {
+std::optional<long> CallServerEntry(const std::filesystem::path& path, const char* entryName) {
   // dlopen takes the empty name for the program itself: that is no server file.
   if (path.empty()) return std::nullopt;
-  const std::string file = Cp936ToUtf8(path);
-  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!library) return std::nullopt;
   std::optional<long> status;
   // The entries return a 32-bit status code, 0 for success.

@@ -4,14 +4,13 @@
 
 namespace platform {
 
-std::optional<long> CallServerEntry(const std::string& path, const char* entryName) {
+std::optional<long> CallServerEntry(const std::filesystem::path& path, const char* entryName) {
   // No system dialog for a file that cannot be loaded: the caller only wants
   // a truth value.
   DWORD previousMode = 0;
   const bool modeSet =
       SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != FALSE;
-  // The path is CP936, the ANSI code page of the systems the program is made for.
-  const HMODULE library = LoadLibraryA(path.c_str());
+  const HMODULE library = LoadLibraryW(path.c_str());
   if (modeSet) SetThreadErrorMode(previousMode, nullptr);
   if (!library) return std::nullopt;
 

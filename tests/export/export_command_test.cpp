@@ -1,7 +1,12 @@
 // The export button and ExportGrid, through a recording UiServices.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "export/Excel_unit_export.h"
 #include "base/app_folder.h"
@@ -83,7 +88,7 @@ TEST_F(ExportCommand, CancelledDialogWritesNothingButTheListIsHidden) {
   ExportButtonClick(grid_, 0, [this] { ++hides_; }, look_);
   ASSERT_EQ(ui_.dialogs.size(), 1u);
   const SaveDialogRequest& dialog = ui_.dialogs[0];
-  EXPECT_EQ(dialog.initialFolder, dir_.path() + "Data/");
+  EXPECT_EQ(dialog.initialFolder, std::filesystem::path(dir_.path()) / "Data");
   EXPECT_EQ(dialog.filter,
             "Excel文件(*.xls)|*.xls|CSV逗号分隔文件(*.cvs)|*.csv|Word文档(*.doc)|*.doc|"
             "文本文件(*.txt)|*.txt|ASCII数据文件(*.dat)|*.dat|网页文件(*.htm)|*.htm|"
@@ -129,13 +134,42 @@ TEST_F(ExportCommand, EveryFailureShowsOneFailureBoxAndLeavesNoFile) {
   EXPECT_TRUE(std::filesystem::is_directory(dir_.path() + "folder.csv"));
 }
 
-TEST(ExportExtension, TakesTheLastDotAfterTheLastSeparator) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"C:\\Data\\grid.Csv", ".CSV"}, {"/tmp/a.tar.htm", ".HTM"}, {"/tmp/dir.d/name", ""},
-      {"C:\\dir.d\\name", ""},        {"d:name.dat", ".DAT"},     {"name.", "."},
-      {"报表.txt", ".TXT"},
-      // "乗" is 81 5C in CP936: its second byte is not a separator.
-      {"a.b乗c", ".B乗C"},
+TEST_F(ExportCommand, FileNamesOutsideGbkAreWrittenUnderExactlyThatName) {
+  // "Größe€.csv" in UTF-8: GBK has "€" but neither "ö" nor "ß".
+  const std::string name = "Gr\xC3\xB6\xC3\x9F" "e\xE2\x82\xAC.csv";
+  ExpectSucceeded(ExportTo(name));
+  EXPECT_EQ(FilesInFolder(), std::vector<std::string>{name});
+  EXPECT_EQ(ReadFileBytes(dir_.path() + name), BuildCsv(grid_));
+}
+
+TEST_F(ExportCommand, AFailedWriteKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
+  const std::string earlier = "the user's earlier export\r\n";
+  std::ofstream(dir_.path() + "keep.csv", std::ios::binary) << earlier;
+  // The child may write only 16 bytes into any file, so writing the new
+  // content fails part way, as on a full disk.
+  const auto exportUnderLimit = [this] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{16, 16};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const MessageRequest box = ExportTo("keep.csv");
+    std::_Exit(box.text == "导出失败!" ? 3 : 1);
+  };
+  EXPECT_EXIT(exportUnderLimit(), ::testing::ExitedWithCode(3), "");
+  EXPECT_EQ(ReadFileBytes(dir_.path() + "keep.csv"), earlier);
+  EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"keep.csv"});
+
+  // Without the limit the same export replaces it.
+  ExpectSucceeded(ExportTo("keep.csv"));
+  EXPECT_EQ(ReadFileBytes(dir_.path() + "keep.csv"), BuildCsv(grid_));
+  EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"keep.csv"});
+}
+
+TEST(ExportExtension, TakesTheLastDotOfTheNamesLastPart) {
+  const std::pair<std::filesystem::path, std::string> cases[] = {
+      {"/tmp/a.tar.htm", ".HTM"}, {"/tmp/dir.d/name", ""}, {"name.", "."}, {".csv", ".CSV"},
+      {std::filesystem::path(u8"/tmp/报表.Txt"), ".TXT"},
+      // Characters outside GBK, and a dot right after a multi-byte character.
+      {std::filesystem::path(u8"/tmp/Größe€.csv"), ".CSV"},
   };
   for (const auto& [name, extension] : cases) EXPECT_EQ(ExportExtension(name), extension) << name;
 }

@@ -40,14 +40,14 @@ inline GridModel CriteriaGrid(const std::vector<std::vector<std::string>>& crite
 
 class RecordingUi final : public UiServices {
  public:
-  std::optional<std::string> nextFileName;  // what the save dialog answers
+  std::optional<std::filesystem::path> nextFileName;  // what the save dialog answers
   std::vector<SaveDialogRequest> dialogs;
   std::vector<MessageRequest> messages;
   int cursorPushes = 0;
   int cursorDepth = 0;
 
   void ShowMessage(const MessageRequest& request) override { messages.push_back(request); }
-  std::optional<std::string> AskSaveFileName(const SaveDialogRequest& request) override {
+  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest& request) override {
     dialogs.push_back(request);
     return nextFileName;
   }

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <filesystem>
+#include <fstream>
 
 #include "base/qt_text.h"
 #include "browser/criteria_grid_view.h"
@@ -160,11 +161,11 @@ TEST_F(BrowserWindow, ShowAllFillKeepsItsPaceOfFiftyMillisecondsARow) {
   EXPECT_EQ(w().grid().RowCount(), 7);
 }
 
-TEST_F(BrowserWindow, MissingDatabaseIsReportedAndTheWindowStillShows) {
+TEST_F(BrowserWindow, MissingOrForeignDatabaseIsReportedOnceAndTheWindowStillShows) {
   window_ = std::make_unique<TForm_grade_hospital>();  // no VARN.mdb in the folder
   window_->show();
   Pump();
-  ASSERT_FALSE(ui_.messages.empty());
+  ASSERT_EQ(ui_.messages.size(), 1u);  // the show handler adds no second report
   const MessageRequest& report = ui_.messages.front();
   EXPECT_EQ(report.caption, "Kestrowan软件");
   EXPECT_EQ(report.icon, MessageIcon::Error);
@@ -175,6 +176,20 @@ TEST_F(BrowserWindow, MissingDatabaseIsReportedAndTheWindowStillShows) {
   EXPECT_EQ(w().ComboBox1->count(), 0);  // the creation stopped before the selector
   EXPECT_FALSE(w().btn_empty->isVisible());
   EXPECT_FALSE(std::filesystem::exists(dir_.path() + "VARN.mdb"));
+
+  // An Access database brought over from the old program: one report that
+  // says what it is, and the file stays exactly as it was.
+  window_.reset();
+  ui_.messages.clear();
+  std::string access(2048, '\0');
+  access.replace(4, 15, "Standard Jet DB");
+  std::ofstream(dir_.path() + "VARN.mdb", std::ios::binary) << access;
+  window_ = std::make_unique<TForm_grade_hospital>();
+  window_->show();
+  Pump();
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_NE(ui_.messages[0].text.find("这是 Access 数据库"), std::string::npos) << ui_.messages[0].text;
+  EXPECT_EQ(ReadFileBytes(dir_.path() + "VARN.mdb"), access);
 }
 
 TEST_F(BrowserWindow, GridClickHidesTheSuggestionList) {

@@ -19,10 +19,10 @@ TEST_F(ExportButton, WritesTheGridWithHeaderAndRowNumbers) {
   TypeSearch("医嘱");
   ASSERT_EQ(w().grid().RowCount(), 2);
   const std::string file = dir_.path() + "out.CSV";
-  ui_.nextFileName = platform::Utf8ToCp936(file);
+  ui_.nextFileName = file;
   w().RzBitBtnExcel->click();
   ASSERT_EQ(ui_.dialogs.size(), 1u);
-  EXPECT_EQ(ui_.dialogs[0].initialFolder, platform::Utf8ToCp936(dir_.path()) + "Data/");
+  EXPECT_EQ(ui_.dialogs[0].initialFolder, std::filesystem::path(dir_.path()) / "Data");
   EXPECT_EQ(ui_.dialogs[0].defaultExtension, "xls");
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, "导出成功!");

@@ -129,4 +129,20 @@ TEST_F(ProgramTest, ClosingTheProgressWindowUnderAnotherNameEndsAfterTheLoad) {
   EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\n");
 }
 
+TEST_F(ProgramTest, RunsFromAFolderWhoseNameGbkLacks) {
+  TempDir base("zelvoran-names");
+  // "jörg €" in UTF-8: GBK has no "ö", so a round trip through CP936 would
+  // lose the folder.
+  const std::string folder = base.path() + "j\xC3\xB6rg \xE2\x82\xAC/";
+  std::filesystem::create_directory(folder);
+  const std::string exe = folder + "criteria-browser";
+  std::filesystem::copy_file(ZELVORAN_EXE, exe);
+  std::filesystem::copy_file(FAKE_PDFVIEW_MODULE, folder + "pdfview.ocx");
+  CreateVarnDb(folder, SimpleCriteria(3), kRetrieval);
+  const pid_t program = Start(exe, folder, "main@800");
+  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(20)), 0);
+  EXPECT_EQ(ReadFileBytes(folder + "messages.log"), "");  // the database opened
+  EXPECT_EQ(ReadFileBytes(folder + "pdfview.log"), "register\nunregister\n");
+}
+
 }  // namespace

@@ -128,39 +128,46 @@ TEST(StoreConnection, MissingFileFailsWithTheEngineMessageAndCreatesNothing) {
   EXPECT_FALSE(query.Active());
 }
 
-TEST(StoreConnection, FileThatIsNotADatabaseFailsAtOpen) {
+TEST(StoreConnection, FolderWithBlanksChineseAndNonGbkCharacters) {
   testing_support::TempDir dir("zelvoran-store");
-  const std::string file = dir.path() + "VARN.mdb";
-  const std::string junk(600, 'x');
-  std::ofstream(file) << junk;
-  store::AdoConnection connection;
-  connection.SetConnectionString(store::BuildConnectionText(dir.path()));
-  const std::string message = ErrorOf([&] { connection.Open(); });
-  EXPECT_NE(message.find("file is not a database"), std::string::npos) << message;
-  EXPECT_FALSE(connection.Connected());
-  EXPECT_EQ(testing_support::ReadFileBytes(file), junk);  // left as it was
-}
-
-TEST(StoreConnection, FolderWithBlanksAndChineseCharacters) {
-  testing_support::TempDir dir("zelvoran-store");
-  // The program holds the folder as CP936 (as the literal is); on disk its
-  // name is UTF-8.
-  const std::string folder = dir.path() + "my data 数据 文件夹/";
-  const std::string folderUtf8 = platform::Cp936ToUtf8(folder);
-  ASSERT_NE(folderUtf8, folder);
-  std::filesystem::create_directory(folderUtf8);
-  testing_support::CreateVarnDb(folderUtf8, {{5, {"甲"}}});
+  // "数据" and "jörg" in UTF-8, as the file system names them; GBK has no "ö".
+  const std::string folder = dir.path() + "my data \xE6\x95\xB0\xE6\x8D\xAE j\xC3\xB6rg/";
+  std::filesystem::create_directory(folder);
+  testing_support::CreateVarnDb(folder, {{5, {"甲"}}});
 
   const std::string text = store::BuildConnectionText(folder);
   EXPECT_EQ(text, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder +
                       "VARN.mdb;Persist Security Info=true;Password=\"\"");
-  EXPECT_EQ(store::DataSourceOf(text), folder + "VARN.mdb");
-
   store::AdoConnection connection;
   connection.SetConnectionString(text);
   ASSERT_NO_THROW(connection.Open());
   store::AdoQuery query(connection);
   EXPECT_EQ(ColumnOf(query, store::kShowAllSelect), Strings{"甲"});
+}
+
+TEST(StoreConnection, FilesThatAreNoSqliteDatabaseAreNamedAndLeftUnchanged) {
+  testing_support::TempDir dir("zelvoran-store");
+  const std::string file = dir.path() + "VARN.mdb";
+  // An Access file's first page carries its engine's name at byte 4.
+  std::string access(4096, '\0');
+  access.replace(4, 15, "Standard Jet DB");
+  const std::pair<std::string, std::string> cases[] = {
+      {access, "这是 Access 数据库"},
+      {std::string(600, 'x'), "它不是 SQLite 数据库"},
+      {"", "文件是空的"},
+  };
+  for (const auto& [content, found] : cases) {
+    std::ofstream(file, std::ios::binary) << content;
+    store::AdoConnection connection;
+    connection.SetConnectionString(store::BuildConnectionText(dir.path()));
+    const std::string message = ErrorOf([&] { connection.Open(); });
+    EXPECT_EQ(message.rfind("无法打开数据库文件 " + file + "：", 0), 0u) << message;
+    EXPECT_NE(message.find(found), std::string::npos) << message;
+    EXPECT_NE(message.find("文件未作任何改动"), std::string::npos) << message;
+    EXPECT_FALSE(connection.Connected());
+    EXPECT_EQ(testing_support::ReadFileBytes(file), content);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  }
 }
 
 TEST(StoreConnection, TwoConnectionsToOneFileSeeEachOthersUpdates) {

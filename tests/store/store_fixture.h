@@ -38,7 +38,7 @@ class StoreTest : public ::testing::Test {
                 const std::vector<std::string>& settings = testing_support::DefaultSettings()) {
     testing_support::CreateVarnDb(dir_.path(), criteria, settings);
     connection_.SetConnectionString(
-        store::BuildConnectionText(platform::Utf8ToCp936(dir_.path())));
+        store::BuildConnectionText(dir_.path()));
     connection_.Open();
   }
 

@@ -28,7 +28,7 @@ QApplication& TestApplication() {
 BrowserTest::BrowserTest() : dir_("browser") {
   TestApplication();
   SetRowPauseMsForTests(0);
-  SetAppFolderForTests(platform::Utf8ToCp936(dir_.path()));
+  SetAppFolderForTests(dir_.path());
 }
 
 BrowserTest::~BrowserTest() {

@@ -15,7 +15,7 @@ class RecordingUi final : public UiServices {
   ~RecordingUi() override { SetUi(nullptr); }
 
   void ShowMessage(const MessageRequest& request) override { messages.push_back(request); }
-  std::optional<std::string> AskSaveFileName(const SaveDialogRequest& request) override {
+  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest& request) override {
     dialogs.push_back(request);
     return nextFileName;
   }
@@ -24,7 +24,7 @@ class RecordingUi final : public UiServices {
 
   std::vector<MessageRequest> messages;
   std::vector<SaveDialogRequest> dialogs;
-  std::optional<std::string> nextFileName;
+  std::optional<std::filesystem::path> nextFileName;
   int busyDepth = 0;
   int busyCount = 0;
 };

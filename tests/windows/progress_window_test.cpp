@@ -27,7 +27,7 @@ class RecordingUi final : public UiServices {
  public:
   std::vector<MessageRequest> messages;
   void ShowMessage(const MessageRequest& request) override { messages.push_back(request); }
-  std::optional<std::string> AskSaveFileName(const SaveDialogRequest&) override { return {}; }
+  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest&) override { return {}; }
   void PushBusyCursor() override {}
   void PopCursor() override {}
 };
