@@ -13,6 +13,8 @@
 int main(int argc, char** argv) {
   const auto lock = platform::CreateSingleInstanceLock("VARN_QX_518");
   QApplication app(argc, argv);
+  // Qt's standard dialogs and buttons in Chinese, like the rest of the program.
+  InstallStandardDialogTranslations();
 #ifdef ZELVORAN_TEST_HOOKS
   InstallTestMessageLog();
 #endif

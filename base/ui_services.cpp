@@ -1,23 +1,28 @@
 #include "base/ui_services.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
+#include <memory>
 
 #include "base/qt_text.h"
 
 namespace {
 
-// "desc|*.a|desc|*.b" -> Qt's "desc (*.a)" entries, the descriptions kept as
-// written. Qt takes the patterns from the last parentheses, so a description
-// that already ends in its own pattern needs nothing added.
+// "desc|*.a|desc|*.b" -> Qt's "desc (*.a)" entries. Qt takes a filter's
+// patterns from its last parentheses, so every pattern is appended in its own
+// parentheses, even where the description already names one: "CSV...(*.cvs)"
+// must still select *.csv. The dialog is told to hide these appended details
+// (HideNameFilterDetails), which leaves each description shown as written.
 QStringList QtFilters(const std::string& filter) {
   QStringList parts = ToQ(filter).split(QLatin1Char('|'));
   QStringList out;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    const QString ownPattern = QLatin1Char('(') + parts[i + 1] + QLatin1Char(')');
-    out << (parts[i].endsWith(ownPattern) ? parts[i] : parts[i] + QLatin1Char(' ') + ownPattern);
-  }
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    out << parts[i] + QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
   return out;
 }
 
@@ -39,6 +44,7 @@ class QtUiServices final : public UiServices {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setDirectory(FromPath(request.initialFolder));
     const QStringList filters = QtFilters(request.filter);
     dialog.setNameFilters(filters);
@@ -57,6 +63,26 @@ class QtUiServices final : public UiServices {
 UiServices* g_installed = nullptr;
 
 }  // namespace
+
+bool InstallStandardDialogTranslations() {
+  static QTranslator* translator = nullptr;
+  if (translator) return true;
+  // Qt's own folder of translations, else a "translations" folder beside the
+  // executable (where a deployed Windows copy keeps them).
+  const QStringList folders = {
+      QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+      QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))};
+  auto candidate = std::make_unique<QTranslator>(QCoreApplication::instance());
+  for (const QString& folder : folders) {
+    if (!candidate->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), folder))
+      continue;
+    translator = candidate.release();
+    QCoreApplication::installTranslator(translator);
+    return true;
+  }
+  return false;
+}
 
 UiServices& Ui() {
   static QtUiServices production;

@@ -32,6 +32,13 @@ class UiServices {
   virtual void PopCursor() = 0;
 };
 
+// Loads Qt's own Chinese translations (qtbase_zh_CN) into the application, so
+// that the standard dialogs and buttons that Qt draws (the save dialog, the OK
+// button of a message box) speak the program's language. The program's own
+// texts are not translated. Needs the QApplication; returns false when no
+// translation file was found, which leaves Qt's English in place.
+bool InstallStandardDialogTranslations();
+
 // The services in use: the Qt ones unless a test installed its own.
 UiServices& Ui();
 // Installs `services` (not owned); nullptr goes back to the Qt services.

@@ -26,8 +26,8 @@ class SearchEdit;
 class SuggestionMemo;
 class QPlainTextEdit;
 
-// A click on the suggestion list: the line that held the caret, and its text,
-// both taken when the click arrived.
+// A click on the suggestion list: the line that held the caret, and its text
+// as the list showed it, both taken when the click arrived.
 struct SuggestionClick {
   int line = -1;
   std::string text;
@@ -135,6 +135,10 @@ class TForm_grade_hospital : public QWidget {
   std::unique_ptr<QtTextMeasurer> qtMeasurer_;
   MemoLines cacheLines_{"Memocontent"};
   MemoLines suggestionLines_{"Memocontent"};
+  // The lines the suggestion list shows on the screen. They are the
+  // suggestion lines but while column stepping builds new ones, which the
+  // list shows only once the loop is over; a click meanwhile picks from these.
+  MemoLines shownSuggestions_{"Memocontent"};
   HandlerGate gate_;
   std::filesystem::path controlFilePath_;
   bool shown_ = false;

@@ -10,6 +10,7 @@
 #include "base/Excel_unit.h"
 #include "base/qt_text.h"
 #include "browser/Grade_i_public_hospital.h"
+#include "browser/criteria_grid_view.h"
 #include "browser/grid_ops.h"
 #include "browser/line_cache.h"
 #include "browser/pace.h"
@@ -96,11 +97,12 @@ void TForm_grade_hospital::RefreshSuggestionWidget() {
     text += line;
   }
   Memocontent->setPlainText(text);
+  shownSuggestions_ = suggestionLines_;
 }
 
 void TForm_grade_hospital::SelectMemoLine(int line) {
-  if (line < 0 || line >= suggestionLines_.Count()) return;
-  Memocontent->SelectLine(line, static_cast<int>(ToQ(suggestionLines_.Line(line)).size()));
+  if (line < 0 || line >= shownSuggestions_.Count()) return;
+  Memocontent->SelectLine(line, static_cast<int>(ToQ(shownSuggestions_.Line(line)).size()));
 }
 
 void TForm_grade_hospital::Edit1Click() {
@@ -122,14 +124,14 @@ std::string LineAt(const MemoLines& lines, int index) {
 
 SuggestionClick TForm_grade_hospital::ClickedSuggestion() const {
   const int line = Memocontent->SelectionStartLine();
-  return {line, LineAt(suggestionLines_, line)};
+  return {line, LineAt(shownSuggestions_, line)};
 }
 
 void TForm_grade_hospital::MemocontentClick(const SuggestionClick& click) {
   SetPickedValue(PickedValueOf(click.text));
   // The list may have been refilled since the click: mark the line only
   // where it still stands.
-  if (LineAt(suggestionLines_, click.line) == click.text) SelectMemoLine(click.line);
+  if (LineAt(shownSuggestions_, click.line) == click.text) SelectMemoLine(click.line);
 }
 
 void TForm_grade_hospital::MemocontentDblClick(const SuggestionClick& click) {
@@ -154,9 +156,11 @@ void TForm_grade_hospital::Edit1KeyUp(int virtualKey) {
     RunSelect(store::FuzzySearchStatement(ComboBox1->currentIndex(), s));
     const int n = ADOQuery1.RecordCount();
     ProgressBar1->setRange(0, n > 0 ? n : 100);
-    // This fill lets no messages run; only the bar is repainted as it moves.
+    // This fill lets no messages run; the new row and the bar are drawn at
+    // once instead, so the user sees the criteria arrive.
     for (int row = 1; row <= n; ++row) {
       AppendRecordRow(grid_, row, ADOQuery1);
+      asg_hospital->RepaintNow();
       ProgressBar1->setValue(row);
       ProgressBar1->repaint();
       PauseAfterRow();
@@ -195,12 +199,15 @@ void TForm_grade_hospital::bt_next_stepClick() {
   suggestionLines_.Clear();
   cacheLines_.Clear();
   {
-    // The selector stays as it is while its columns are walked.
+    // The selector stays as it is while its columns are walked. Afterwards
+    // it is usable again unless show-all mode, which disables it, was chosen
+    // meanwhile.
     ComboBox1->setEnabled(false);
     struct Reenable {
       QComboBox* box;
-      ~Reenable() { box->setEnabled(true); }
-    } reenable{ComboBox1};
+      QRadioButton* showAll;
+      ~Reenable() { box->setEnabled(!showAll->isChecked()); }
+    } reenable{ComboBox1, RadioButton1};
     HandlerGate::LoopScope loop(gate_);
     for (int i = 0; i < n; ++i) {
       PumpMessages();
@@ -224,6 +231,11 @@ void TForm_grade_hospital::RadioButton1Click() {
   ComboBox1->setEnabled(false);
   cb_accurate->setEnabled(false);
   Edit1->setEnabled(false);
+  // A click on the button runs this handler before the button has drawn its
+  // new state, and it would draw it only when the long fill below is over:
+  // both mode buttons show the new mode now.
+  RadioButton1->repaint();
+  RadioButton2->repaint();
   btn_emptyClick();
   btn_adoqueryClick();
 }

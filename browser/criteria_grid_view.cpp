@@ -143,6 +143,7 @@ void GridTableAdapter::RowResized(int row) { emit rowResized(row); }
 CriteriaGridView::CriteriaGridView(GridModel& grid, QWidget* parent)
     : QTableView(parent), grid_(grid), adapter_(grid, this) {
   setVerticalHeader(new FixedColumnHeader(grid, this));
+  verticalHeader()->viewport()->installEventFilter(this);
   setModel(&adapter_);
   setWordWrap(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -180,7 +181,23 @@ void CriteriaGridView::ApplyAllSizes() {
   for (int row = 0; row < grid_.RowCount(); ++row) ApplyRowHeight(row);
 }
 
+void CriteriaGridView::RepaintNow() {
+  updateGeometries();
+  verticalHeader()->viewport()->repaint();
+  viewport()->repaint();
+}
+
 void CriteriaGridView::mouseReleaseEvent(QMouseEvent* event) {
   QTableView::mouseReleaseEvent(event);
   if (event->button() == Qt::LeftButton) emit gridClicked();
+}
+
+// The row numbers are the grid's fixed column: a click on them is a click in
+// the grid, though Qt delivers it to the vertical header.
+bool CriteriaGridView::eventFilter(QObject* watched, QEvent* event) {
+  const bool result = QTableView::eventFilter(watched, event);
+  if (watched == verticalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+    emit gridClicked();
+  return result;
 }

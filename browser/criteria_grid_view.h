@@ -52,12 +52,16 @@ class CriteriaGridView final : public QTableView {
   void setFixedFont(const QFont& font);
   // Takes every width and height from the model.
   void ApplyAllSizes();
+  // Draws the grid, its row numbers included, at once: for fills that let no
+  // window messages run, whose rows would otherwise appear only at the end.
+  void RepaintNow();
 
  signals:
   void gridClicked();
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ApplyColumnWidths();

@@ -44,10 +44,12 @@ int SuggestionMemo::SelectionStartLine() const {
 void SuggestionMemo::SelectLine(int line, int length) {
   const QTextBlock block = document()->findBlockByNumber(line);
   if (!block.isValid()) return;
+  // The caret goes to the line's beginning and the selection reaches back to
+  // its end, so the list scrolls to show where the line begins, not where a
+  // long line ends.
   QTextCursor cursor(document());
-  cursor.setPosition(block.position());
-  cursor.setPosition(block.position() + std::min(length, block.length() - 1),
-                     QTextCursor::KeepAnchor);
+  cursor.setPosition(block.position() + std::min(length, block.length() - 1));
+  cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
   setTextCursor(cursor);
 }
 

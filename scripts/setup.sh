@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-pdf-dev libqt6pdfwidgets6 libgl-dev libxcb1-dev
   libsqlite3-dev sqlite3 libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth imagemagick fonts-wqy-microhei
+  xvfb xauth imagemagick fonts-wqy-microhei qt6-translations-l10n
   g++-mingw-w64-x86-64 python3
 )
 

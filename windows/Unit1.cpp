@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <chrono>
 #include <random>
 
@@ -181,8 +182,23 @@ void TForm1::setVisible(bool visible) {
       move(area.x() + (area.width() - frame.width()) / 2,
            area.y() + (area.height() - frame.height()) / 2);
     }
+    KeepEmptyCaptionEmpty();
   }
   QWidget::setVisible(visible);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowTitleChange) KeepEmptyCaptionEmpty();
+}
+
+// Qt's platform windows put the application's name on the caption bar of a
+// window whose title is empty. Without a title found, this window's caption
+// bar must stay empty: its native window gets a lone blank, which is not
+// empty to Qt and shows as nothing. The window's own title stays empty.
+void TForm1::KeepEmptyCaptionEmpty() {
+  QWindow* native = windowHandle();
+  if (native && windowTitle().isEmpty()) native->setTitle(QStringLiteral(" "));
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -67,8 +67,10 @@ class TForm1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  void KeepEmptyCaptionEmpty();
   void BuildComponents();
   void FormCreate();
   void FormClose();

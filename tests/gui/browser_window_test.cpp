@@ -4,13 +4,17 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "base/qt_text.h"
 #include "browser/criteria_grid_view.h"
@@ -198,6 +202,68 @@ TEST_F(BrowserWindow, GridClickHidesTheSuggestionList) {
   ASSERT_TRUE(w().Memocontent->isVisible());
   Click(w().asg_hospital->viewport(), QPoint(60, 5));
   EXPECT_FALSE(w().Memocontent->isVisible());
+  // The row numbers belong to the grid too.
+  TypeSearch("a2");
+  ASSERT_TRUE(w().Memocontent->isVisible());
+  Click(w().asg_hospital->verticalHeader()->viewport(), QPoint(5, 5));
+  EXPECT_FALSE(w().Memocontent->isVisible());
+}
+
+// Notes, each time a widget is painted, what it showed.
+class PaintLog final : public QObject {
+ public:
+  PaintLog(QWidget* widget, std::function<std::string()> look) : look_(std::move(look)) {
+    widget->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) looks.push_back(look_());
+    return false;
+  }
+  bool Saw(const std::string& look) const {
+    return std::find(looks.begin(), looks.end(), look) != looks.end();
+  }
+  std::vector<std::string> looks;
+
+ private:
+  std::function<std::string()> look_;
+};
+
+TEST_F(BrowserWindow, ModeButtonsShowTheNewModeAsSoonAsTheShowAllFillStarts) {
+  Open(SimpleCriteria(5), {"0", "模糊", "", "标题", "1"});  // the grid holds its header only
+  // How a button was drawn, and how many grid rows (header included) there
+  // were at that moment.
+  auto look = [this](QRadioButton* button) {
+    return std::string(button->isChecked() ? "on" : "off") + (button->isDown() ? " pressed" : "") +
+           ", rows " + std::to_string(w().grid().RowCount());
+  };
+  PaintLog showAll(w().RadioButton1, [&] { return look(w().RadioButton1); });
+  PaintLog retrieval(w().RadioButton2, [&] { return look(w().RadioButton2); });
+  Click(w().RadioButton1, QPoint(3, 8));
+  ASSERT_EQ(w().grid().RowCount(), 6);
+  // Both drawn in the new mode before the first criterion arrived.
+  EXPECT_TRUE(showAll.Saw("on, rows 1")) << ::testing::PrintToString(showAll.looks);
+  EXPECT_TRUE(retrieval.Saw("off, rows 1")) << ::testing::PrintToString(retrieval.looks);
+}
+
+TEST_F(BrowserWindow, FuzzyFillDrawsEachRowAsItArrives) {
+  Open(SimpleCriteria(3), {"0", "模糊", "", "标题", "1"});
+  QAbstractItemModel* shown = w().asg_hospital->model();
+  // Rows the view holds, and the item number of its last row.
+  PaintLog cells(w().asg_hospital->viewport(), [shown] {
+    const int rows = shown->rowCount();
+    return std::to_string(rows) + " " + FromQ(shown->index(rows - 1, 0).data().toString());
+  });
+  PaintLog numbers(w().asg_hospital->verticalHeader()->viewport(), [shown] {
+    const int rows = shown->rowCount();
+    return FromQ(shown->headerData(rows - 1, Qt::Vertical).toString());
+  });
+  TypeSearch("a");
+  EXPECT_TRUE(cells.Saw("2 a1"));
+  EXPECT_TRUE(cells.Saw("3 a2"));
+  EXPECT_TRUE(cells.Saw("4 a3"));
+  EXPECT_TRUE(numbers.Saw("1"));
+  EXPECT_TRUE(numbers.Saw("2"));
+  EXPECT_EQ(w().ProgressBar1->value(), 0);
 }
 
 }  // namespace

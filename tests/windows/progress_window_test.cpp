@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <filesystem>
 #include <set>
 
@@ -72,6 +73,18 @@ TEST_F(ProgressWindow, CaptionIsTheWholeFourthSettingsValue) {
     TForm1* form = Create(c.settings);
     EXPECT_EQ(form->windowTitle(), ToQ(c.caption));
     EXPECT_TRUE(form->ADOConnection1.Connected());
+    // What the caption bar gets: Qt's platform windows show the program's
+    // name instead of an empty title, so an empty caption must reach them
+    // as a title that is not empty and shows nothing.
+    form->show();
+    ASSERT_NE(form->windowHandle(), nullptr);
+    const QString bar = form->windowHandle()->title();
+    if (*c.caption) {
+      EXPECT_EQ(bar, ToQ(c.caption));
+    } else {
+      EXPECT_FALSE(bar.isEmpty());
+      EXPECT_TRUE(bar.trimmed().isEmpty()) << bar.toStdString();
+    }
     delete form;
   }
   EXPECT_TRUE(ui_.messages.empty());
