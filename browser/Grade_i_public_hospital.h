@@ -138,4 +138,5 @@ class TForm_grade_hospital : public QWidget {
   std::string controlFilePath_;
   bool shown_ = false;
   bool taskbarHintWatched_ = false;
+  bool exitSequenceRun_ = false;
 };

@@ -10,4 +10,9 @@ std::string ExecutablePath();
 // Its folder, CP936, ending in the path separator.
 std::string ExecutableFolder();
 
+// The file name the program's executable has on this platform: "Zelvoran"
+// on Linux, "Zelvoran.exe" on Windows. The exit sequence ends every process
+// of this name, the program's own included.
+const char* ProgramExecutableName();
+
 }  // namespace platform

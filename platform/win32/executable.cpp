@@ -6,6 +6,8 @@
 
 namespace platform {
 
+const char* ProgramExecutableName() { return "Zelvoran.exe"; }
+
 // GetModuleFileNameA gives the path in the ANSI code page, which is CP936 on
 // the systems the program is made for, so the text needs no conversion.
 std::string ExecutablePath() {
