@@ -26,6 +26,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(ToQ(kApplicationTitle));
   // The program ends only through its exit sequence.
   QApplication::setQuitOnLastWindowClosed(false);
+#ifdef ZELVORAN_TEST_HOOKS
+  InstallTestEndName();
+#endif
 
   TForm_grade_hospital mainWindow;
 #ifdef ZELVORAN_TEST_HOOKS

@@ -1,12 +1,16 @@
 #include "app/test_seams.h"
 
+#include <QAbstractButton>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/qt_text.h"
+#include "base/shutdown.h"
 #include "base/ui_services.h"
 #include "platform/codepage.h"
 #include "windows/Unit1.h"
@@ -43,6 +47,15 @@ void InstallTestMessageLog() {
   SetUi(&ui);
 }
 
+void InstallTestEndName() {
+  const QByteArray name = qgetenv("ZELVORAN_TEST_END_NAME");
+  if (!name.isEmpty()) {
+    SetExecutableNameEndedAtExit(platform::Utf8ToCp936(name.toStdString()));
+    return;
+  }
+  SetExecutableNameEndedAtExit(FromQ(QCoreApplication::applicationFilePath()));
+}
+
 void InstallTestCloseTimers(QWidget* mainWindow) {
   const QByteArray closings = qgetenv("ZELVORAN_TEST_CLOSE");
   if (closings.isEmpty()) return;
@@ -53,6 +66,8 @@ void InstallTestCloseTimers(QWidget* mainWindow) {
     const QByteArray which = parts[0];
     QTimer::singleShot(parts[1].toInt(), [which, main] {
       if (which == "main" && main) main->close();
+      if (which == "exit" && main)
+        if (auto* button = main->findChild<QAbstractButton*>("RzBitBtnExit")) button->click();
       if (which == "progress" && Form1) Form1->close();
     });
   }

@@ -4,11 +4,19 @@
 // from the environment once at start-up and do nothing when unset:
 //   ZELVORAN_TEST_MESSAGE_LOG=<file>  every message box is appended to the
 //       file as "caption<TAB>text<LF>" (UTF-8) and answered with OK at once;
-//   ZELVORAN_TEST_CLOSE=<window>@<ms>[,...]  after <ms> of running, the
-//       window ("main" or "progress") is closed as by its close box.
+//   ZELVORAN_TEST_CLOSE=<what>@<ms>[,...]  after <ms> of running, the
+//       window ("main" or "progress") is closed as by its close box, or
+//       ("exit") the exit button "退出" is clicked;
+//   ZELVORAN_TEST_END_NAME=<name>  the executable name (bare, or a full
+//       path) that the exit sequence and the progress window end. Unset,
+//       the test build ends the full path it runs under, so it ends itself
+//       inside that call as the program does, and never a Zelvoran that
+//       someone has open nor a copy that another test runs elsewhere.
 class QWidget;
 
 // Before any message box can appear.
 void InstallTestMessageLog();
+// Before the main window is created.
+void InstallTestEndName();
 // Before the main window is shown.
 void InstallTestCloseTimers(QWidget* mainWindow);

@@ -22,7 +22,7 @@ bool KillProcessesByName(const std::string& exeName) {
   bool result = false;
   platform::VisitProcesses([&](const platform::ProcessEntry& entry) {
     if (AsciiUpper(FileNamePart(entry.exe)) == wanted || AsciiUpper(entry.exe) == wanted)
-      result = platform::TerminateProcessById(entry.id);
+      result = platform::EndProcess(entry);
     return true;
   });
   return result;

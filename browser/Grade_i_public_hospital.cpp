@@ -327,9 +327,15 @@ void TForm_grade_hospital::FormClose() { RzBitBtnExitClick(); }
 void TForm_grade_hospital::asg_hospitalClick() { ShowSuggestions(false); }
 
 void TForm_grade_hospital::RzBitBtnExitClick() {
+  // Every way out (the button, the close box, a close while a load pumps
+  // messages after the button) runs the sequence once.
+  if (exitSequenceRun_) return;
+  exitSequenceRun_ = true;
   UnregisterServerFile(controlFilePath_);
   RequestApplicationEnd();
-  KillProcessesByName(kProgramExecutableName);
+  // Under its own name the program ends inside this call; under any other
+  // the end request ends the message loop.
+  KillProcessesByName(ExecutableNameEndedAtExit());
 }
 
 void TForm_grade_hospital::ShowSuggestions(bool visible) {

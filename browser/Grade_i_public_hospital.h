@@ -143,4 +143,5 @@ class TForm_grade_hospital : public QWidget {
   std::filesystem::path controlFilePath_;
   bool shown_ = false;
   bool taskbarHintWatched_ = false;
+  bool exitSequenceRun_ = false;
 };

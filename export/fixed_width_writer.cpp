@@ -7,13 +7,6 @@
 
 namespace {
 
-// The part written for a cell: up to the first CR LF pair. A lone CR stays,
-// so this may be longer than the first line the width was taken from.
-std::string_view WrittenPart(std::string_view text) {
-  const size_t crlf = text.find("\r\n");
-  return crlf == std::string_view::npos ? text : text.substr(0, crlf);
-}
-
 // Appends `text` aligned within `width`, followed by the padding that makes
 // the column width + 1 bytes wide (none for a text longer than the width).
 void AppendAligned(std::string& line, std::string_view text, size_t width, HAlign align) {
@@ -60,7 +53,9 @@ std::string BuildFixedWidth(const GridModel& grid) {
   std::string richBuffer;
   for (int row = 0; row < grid.RowCount(); ++row) {
     for (int col = 0; col < grid.ColCount(); ++col) {
-      const std::string_view text = WrittenPart(ExportTextView(grid.Cell(col, row), richBuffer));
+      // The first line only: the one the width was taken from. A line break
+      // of any kind inside a line of the file would break that line.
+      const std::string_view text = FirstLine(ExportTextView(grid.Cell(col, row), richBuffer));
       AppendAligned(out, text, widths[col], GridModel::HorizontalAlignment(col, row));
     }
     out += "\r\n";

@@ -35,6 +35,9 @@ bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 // First byte of a CP936 double-byte character; its second byte may be a
 // backslash or a brace and must not be read as RTF syntax.
 bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+// Second byte of a CP936 double-byte character. Control bytes (CR and LF
+// among them) never are: after a lead byte they stand for themselves.
+bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 
 int HexValue(unsigned char c) {
   if (IsDigit(c)) return c - '0';
@@ -82,9 +85,17 @@ class RtfReader {
         ReadControl();
       } else if (c == '\r' || c == '\n') {
         ++pos_;
-      } else if (IsLeadByte(c) && pos_ + 1 < in_.size()) {
-        EmitBytes(in_.substr(pos_, 2));
-        pos_ += 2;
+      } else if (IsLeadByte(c)) {
+        if (pos_ + 1 < in_.size() && IsTrailByte(static_cast<unsigned char>(in_[pos_ + 1]))) {
+          EmitBytes(in_.substr(pos_, 2));
+          pos_ += 2;
+        } else {
+          // A lead byte without its second half is no character; shown as
+          // '?', so that it cannot pair with the byte that follows it in
+          // the plain text. What follows is read on its own.
+          EmitBytes("?");
+          ++pos_;
+        }
       } else {
         EmitBytes(in_.substr(pos_, 1));
         ++pos_;

@@ -9,5 +9,7 @@
 // skipped; \par and \line become CR LF, \tab a tab; \'hh gives the raw byte,
 // \uN the CP936 bytes of code point N with its fallback characters skipped;
 // \{ \} \\ give the brace or backslash. Raw CR and LF bytes are not text in
-// RTF and are dropped. Anything after the outermost group's end is ignored.
+// RTF and are dropped, also right after the first byte of a double-byte
+// character, which then shows as '?'. Anything after the outermost group's
+// end is ignored.
 std::string RichTextToPlain(std::string_view rtf);

@@ -4,8 +4,8 @@
 #include <stdexcept>
 
 std::string_view FirstLine(std::string_view text) {
-  const size_t cr = text.find('\r');
-  return cr == std::string_view::npos ? text : text.substr(0, cr);
+  const size_t end = text.find_first_of("\r\n");
+  return end == std::string_view::npos ? text : text.substr(0, end);
 }
 
 GridModel::GridModel(const TextMeasurer* measurer) : measurer_(measurer) {

@@ -11,4 +11,9 @@ std::filesystem::path ExecutablePath();
 // Its folder.
 std::filesystem::path ExecutableFolder();
 
+// The file name the program's executable has on this platform: "Zelvoran"
+// on Linux, "Zelvoran.exe" on Windows. The exit sequence ends every process
+// of this name, the program's own included.
+const char* ProgramExecutableName();
+
 }  // namespace platform

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs (only those missing), then
-# configures and builds the project into ./build.
+# configures and builds the project into ./build (not with --packages-only).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -24,6 +24,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+[ "${1:-}" = "--packages-only" ] && exit 0
 
 build="$here/build"
 if [ ! -f "$build/build.ninja" ]; then

@@ -212,6 +212,6 @@ void TForm1::FormClose() {
   // now ends the program, every copy of it included.
   if (ProgressBar1->value() != 0) {
     RequestApplicationEnd();
-    KillProcessesByName(kProgramExecutableName);
+    KillProcessesByName(ExecutableNameEndedAtExit());
   }
 }

@@ -6,6 +6,8 @@
 
 namespace platform {
 
+const char* ProgramExecutableName() { return "Zelvoran"; }
+
 std::filesystem::path ExecutablePath() {
   std::string buffer(4096, '\0');
   const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());

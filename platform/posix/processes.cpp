@@ -2,11 +2,14 @@
 
 #include <dirent.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 
 #include "platform/codepage.h"
@@ -35,17 +38,46 @@ std::string ExecutableOf(const std::string& pid) {
   return Utf8ToCp936(name);
 }
 
-// A zombie has ended already and only waits for its parent to collect it:
-// there is nothing left to end. The state follows the ')' that closes the
-// command name in /proc/<pid>/stat (the name itself may hold ')').
-bool HasEnded(const std::string& pid) {
+struct ProcessStatus {
+  bool ended = false;               // a zombie: it waits only to be collected
+  unsigned long long started = 0;   // clock ticks after boot
+};
+
+// From /proc/<pid>/stat: the state (field 3) and the start time (field 22).
+// The fields follow the ')' that closes the command name, which may itself
+// hold ')'. Nothing when the process is gone.
+std::optional<ProcessStatus> StatusOf(const std::string& pid) {
   std::ifstream stat("/proc/" + pid + "/stat");
   std::string line;
-  if (!std::getline(stat, line)) return true;  // gone meanwhile
+  if (!std::getline(stat, line)) return std::nullopt;
   const size_t close = line.rfind(')');
-  if (close == std::string::npos || close + 2 >= line.size()) return false;
-  const char state = line[close + 2];
-  return state == 'Z' || state == 'X';
+  if (close == std::string::npos) return std::nullopt;
+  std::istringstream fields(line.substr(close + 1));
+  std::string state;
+  fields >> state;
+  ProcessStatus status;
+  status.ended = state == "Z" || state == "X";
+  std::string skipped;
+  for (int field = 4; field < 22 && fields >> skipped; ++field) {
+  }
+  fields >> status.started;
+  return status;
+}
+
+// True while the id still names the very process of the snapshot entry and
+// that process has not ended.
+bool StillRuns(const ProcessEntry& entry) {
+  const std::string pid = std::to_string(entry.id);
+  const std::optional<ProcessStatus> status = StatusOf(pid);
+  return status && !status->ended && status->started == entry.incarnation &&
+         ExecutableOf(pid) == entry.exe;
+}
+
+// The process file descriptor calls, through syscall(2) where the C library
+// has no wrappers for them.
+int OpenProcessFd(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0u)); }
+int SignalThroughFd(int fd, int signal) {
+  return static_cast<int>(syscall(SYS_pidfd_send_signal, fd, signal, nullptr, 0u));
 }
 
 }  // namespace
@@ -58,19 +90,37 @@ bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit) {
     if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
     ProcessEntry entry;
     entry.id = std::atoll(name.c_str());
+    // The status first: an id reused after this read gives another start
+    // time, which EndProcess tells apart.
+    const std::optional<ProcessStatus> status = StatusOf(name);
+    if (!status || status->ended) continue;  // gone meanwhile, or a zombie
+    entry.incarnation = status->started;
     entry.exe = ExecutableOf(name);
     if (entry.exe.empty()) continue;  // kernel threads and processes gone meanwhile
-    if (HasEnded(name)) continue;
     if (!visit(entry)) break;
   }
   closedir(proc);
   return true;
 }
 
-bool TerminateProcessById(long long id) {
-  if (id == static_cast<long long>(getpid())) _exit(0);
-  if (id <= 0) return false;
-  return kill(static_cast<pid_t>(id), SIGKILL) == 0;
+bool EndProcess(const ProcessEntry& entry) {
+  if (entry.id == static_cast<long long>(getpid())) _exit(0);
+  if (entry.id <= 0) return false;
+  const pid_t pid = static_cast<pid_t>(entry.id);
+  // The descriptor holds on to the process that has this id now. If that is
+  // still the process of the entry, the signal reaches it and nothing else:
+  // once it ends, the descriptor names no process, even when the id is
+  // given to a new one.
+  const int fd = OpenProcessFd(pid);
+  if (fd < 0) {
+    if (errno != ENOSYS) return false;  // gone, or not ours to end
+    // A kernel without process descriptors (before 5.3): by number, right
+    // after the same check.
+    return StillRuns(entry) && kill(pid, SIGKILL) == 0;
+  }
+  const bool ended = StillRuns(entry) && SignalThroughFd(fd, SIGKILL) == 0;
+  close(fd);
+  return ended;
 }
 
 }  // namespace platform

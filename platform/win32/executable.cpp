@@ -6,6 +6,8 @@
 
 namespace platform {
 
+const char* ProgramExecutableName() { return "Zelvoran.exe"; }
+
 // The wide form of the path holds every character of the folder's name,
 // whatever the system's ANSI code page.
 std::filesystem::path ExecutablePath() {

@@ -66,11 +66,14 @@ bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit) {
   return true;
 }
 
-bool TerminateProcessById(long long id) {
-  const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(id));
+// By id: the toolhelp snapshot holds no handle and tells nothing that would
+// tell a later process with the same id apart, so the handle opened here
+// names whichever process has the id now.
+bool EndProcess(const ProcessEntry& entry) {
+  const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(entry.id));
   if (!process) return false;
   // Ending the own process does not return from TerminateProcess.
-  const bool ended = TerminateProcess(process, 0) != FALSE;
+  const bool ended = ::TerminateProcess(process, 0) != FALSE;
   CloseHandle(process);
   return ended;
 }

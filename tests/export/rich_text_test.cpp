@@ -31,6 +31,10 @@ TEST(RichTextToPlain, ShowsTheVisibleTextOnly) {
       {"{\\rtf1 \\u-255?}", "\xA3\xA1"},          // negative N: N + 65536 (U+FF01)
       // Raw double-byte characters whose second byte is "\" or "{" stay whole.
       {"{\\rtf1 \x81\x5C\xB1\x7B}", "\x81\x5C\xB1\x7B"},
+      // A raw line break is no second half: it is dropped like any other,
+      // and the lone first byte shows as '?' instead of pairing up with the
+      // next byte.
+      {"{\\rtf1 a\x81\nb\xD6\r\nc\xD6\xD0}", "a?b?c\xD6\xD0"},
       // Nested groups keep their text; the text after the document's end is ignored.
       {"{\\rtf1 a{\\i b{\\b c}}d} tail", "abcd"},
       // Fields show their result, not their instruction.

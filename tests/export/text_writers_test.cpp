@@ -102,10 +102,18 @@ TEST(FixedWidthWriter, EveryColumnStartsAtTheSameOffsetInEveryLine) {
   EXPECT_EQ(file.substr(5 + 9, 301), std::string(146, ' ') + "业务项目" + std::string(147, ' '));
 }
 
-TEST(FixedWidthWriter, LoneCarriageReturnRunsIntoTheNextColumn) {
-  // The width counts "a" only; the written text runs to the CR LF pair.
-  const GridModel grid = MakeGrid({{"#", "T", "U"}, {"1", "a\rbcd\r\nmore", "v"}});
-  EXPECT_EQ(BuildFixedWidth(grid), "# T U \r\n1 a\rbcdv \r\n");
+TEST(FixedWidthWriter, EveryKindOfLineBreakEndsTheFirstLine) {
+  // A lone CR, a bare LF and a CR LF pair each end the part that is written
+  // and measured: every line of the file keeps its columns.
+  const GridModel grid = MakeGrid({{"#", "Text", "U"},
+                                   {"1", "a\rbcd\r\nmore", "v"},
+                                   {"2", "bb\nsecond", "w\n"},
+                                   {"3", "ccc\r\nd", "\nx"}});
+  EXPECT_EQ(BuildFixedWidth(grid),
+            "# Text U \r\n"
+            "1   a  v \r\n"
+            "2  bb  w \r\n"
+            "3  ccc   \r\n");
 }
 
 TEST(FixedWidthWriter, EmptyColumnIsOneSpaceAndRichTextIsConverted) {

@@ -121,8 +121,8 @@ TEST_F(StandardDialogs, SaveDialogDescribesEachFileTypeAsWrittenAndFiltersByItsP
     name->setText(QStringLiteral("out"));
     QTest::keyClick(name, Qt::Key_Return);  // as the user confirms
   });
-  const std::optional<std::string> chosen = Ui().AskSaveFileName(
-      {platform::Utf8ToCp936(dir.path()),
+  const std::optional<std::filesystem::path> chosen = Ui().AskSaveFileName(
+      {dir.path(),
        "Excel文件(*.xls)|*.xls|CSV逗号分隔文件(*.cvs)|*.csv|Word文档(*.doc)|*.doc|文本文件(*.txt)|*.txt|"
        "ASCII数据文件(*.dat)|*.dat|网页文件(*.htm)|*.htm|所有文件(*.*)|*.*",
        1, "xls"});
@@ -138,7 +138,7 @@ TEST_F(StandardDialogs, SaveDialogDescribesEachFileTypeAsWrittenAndFiltersByItsP
   EXPECT_EQ(excelFiles, (std::set<QString>{QStringLiteral("c.xls")}));
   EXPECT_EQ(csvFiles, (std::set<QString>{QStringLiteral("a.csv")}));
   ASSERT_TRUE(chosen.has_value());
-  EXPECT_EQ(platform::Cp936ToUtf8(*chosen), dir.path() + "out.xls");
+  EXPECT_EQ(*chosen, std::filesystem::path(dir.path() + "out.xls"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/Excel_unit.h"
+#include "base/shutdown.h"
 #include "platform/codepage.h"
 #include "tests/support/child_processes.h"
 #include "tests/support/test_db.h"
@@ -24,15 +25,17 @@ using Children = testing_support::ChildProcesses;
 TEST(KillProcessesByName, EndsEveryProcessOfThatNameInAnyLetterCase) {
   testing_support::TempDir dir("zelvoran-kill");
   Children children;
-  const pid_t lower = children.StartSleeper(dir.path(), "Zelvoran.exe");
-  const pid_t upper = children.StartSleeper(dir.path(), "ZELVORAN.EXE");
-  const pid_t other = children.StartSleeper(dir.path(), "Zelvoran.exe2");
-  ASSERT_GT(lower, 0);
+  // A name of this test run's own, so that no other run's processes are hit.
+  const std::string name = "Zelvoran-" + std::to_string(getpid()) + ".exe";
+  const pid_t mixed = children.StartSleeper(dir.path(), name);
+  const pid_t upper = children.StartSleeper(dir.path(), AsciiUpper(name));
+  const pid_t other = children.StartSleeper(dir.path(), name + "2");
+  ASSERT_GT(mixed, 0);
   ASSERT_GT(upper, 0);
   ASSERT_GT(other, 0);
 
-  EXPECT_TRUE(KillProcessesByName("Zelvoran.exe"));
-  EXPECT_TRUE(children.EndedBySignal(lower));
+  EXPECT_TRUE(KillProcessesByName(name));
+  EXPECT_TRUE(children.EndedBySignal(mixed));
   EXPECT_TRUE(children.EndedBySignal(upper));
   EXPECT_TRUE(Children::StillRuns(other));  // a longer name is another name
 }
@@ -71,6 +74,14 @@ TEST(KillProcessesByName, FalseWhenNothingRunsUnderTheName) {
   ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT), 0);  // a zombie now
   EXPECT_FALSE(KillProcessesByName(unique));
   EXPECT_TRUE(children.EndedBySignal(pid));
+}
+
+TEST(KillProcessesByName, TheExitSequenceEndsTheFileNameOfTheBuiltProgram) {
+  // Nothing in this test program has changed the name: it is the one the
+  // program users run ends at exit, and it must be its own file's name, or
+  // the program outlives its exit sequence.
+  EXPECT_EQ(ExecutableNameEndedAtExit(),
+            std::filesystem::path(ZELVORAN_PROGRAM_EXE).filename().string());
 }
 
 }  // namespace

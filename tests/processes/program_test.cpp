@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/codepage.h"
 #include "tests/support/browser_fixture.h"
 #include "tests/support/child_processes.h"
@@ -34,7 +36,9 @@ class ProgramTest : public ::testing::Test {
   }
 
   // Starts the program offscreen, its message boxes logged in its folder.
-  pid_t Start(const std::string& exe, const std::string& folder, const std::string& closeSpec) {
+  // `endName` is the name its exit sequence ends; empty: its own full path.
+  pid_t Start(const std::string& exe, const std::string& folder, const std::string& closeSpec,
+              const std::string& endName = "") {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
@@ -47,6 +51,7 @@ class ProgramTest : public ::testing::Test {
     env.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
     env.push_back("ZELVORAN_TEST_MESSAGE_LOG=" + folder + "messages.log");
     if (!closeSpec.empty()) env.push_back("ZELVORAN_TEST_CLOSE=" + closeSpec);
+    if (!endName.empty()) env.push_back("ZELVORAN_TEST_END_NAME=" + endName);
     const pid_t pid = children_.Start(exe, {}, env);
     EXPECT_GT(pid, 0);
     return pid;
@@ -62,8 +67,16 @@ class ProgramTest : public ::testing::Test {
     return false;
   }
 
-  // A copy of sleep named Zelvoran.exe in a folder of its own.
-  pid_t StartSleeper(TempDir& dir) { return children_.StartSleeper(dir.path(), "Zelvoran.exe"); }
+  // An executable name that no other test run uses, so that ending every
+  // process of it ends only what this test started.
+  static std::string UniqueName(const std::string& what) {
+    return "zv" + std::to_string(getpid()) + "-" + what;
+  }
+
+  // A copy of sleep under `name` in a folder of its own.
+  pid_t StartSleeper(TempDir& dir, const std::string& name) {
+    return children_.StartSleeper(dir.path(), name);
+  }
   bool EndedBySignal(pid_t pid) { return children_.EndedBySignal(pid); }
 
   static std::string Utf8(const std::string& cp936) { return platform::Cp936ToUtf8(cp936); }
@@ -73,26 +86,35 @@ class ProgramTest : public ::testing::Test {
 };
 
 const std::vector<std::string> kRetrieval = {"0", "精确", "", "T", "1"};
+const std::vector<std::string> kShowAll = {"0", "精确", "", "T", "0"};
 
 TEST_F(ProgramTest, ExitSequenceUnderItsOwnNameEndsEveryCopy) {
   TempDir dir("zelvoran-own"), other("zelvoran-other");
-  const pid_t sleeper = StartSleeper(other);
-  const std::string exe = Install(dir, "Zelvoran.exe", SimpleCriteria(3), kRetrieval);
-  const pid_t program = Start(exe, dir.path(), "main@400");
+  const std::string name = UniqueName("own");
+  const pid_t sleeper = StartSleeper(other, name);
+  const std::string exe = Install(dir, name, SimpleCriteria(3), kRetrieval);
+  const pid_t program = Start(exe, dir.path(), "main@400", name);
   EXPECT_EQ(WaitForExit(program, std::chrono::seconds(20)), 0);
   EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\nunregister\n");
   EXPECT_EQ(ReadFileBytes(dir.path() + "messages.log"), "");
   EXPECT_TRUE(EndedBySignal(sleeper));
 }
 
-TEST_F(ProgramTest, ExitSequenceUnderAnotherNameEndsThroughTheMessageLoop) {
-  TempDir dir("zelvoran-renamed"), other("zelvoran-other");
-  const pid_t sleeper = StartSleeper(other);
-  const std::string exe = Install(dir, "criteria-browser", SimpleCriteria(3), kRetrieval);
-  const pid_t program = Start(exe, dir.path(), "main@400");
-  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(20)), 0);
-  EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\nunregister\n");
-  EXPECT_TRUE(EndedBySignal(sleeper));
+// Under another name the exit sequence returns and the message loop ends the
+// program; the sequence runs once whichever way out was taken.
+TEST_F(ProgramTest, EveryWayOutUnderAnotherNameRunsTheExitSequenceOnce) {
+  for (const char* way : {"exit", "main"}) {
+    SCOPED_TRACE(way);
+    TempDir dir("zelvoran-renamed"), other("zelvoran-other");
+    const std::string ended = UniqueName("ended");
+    const pid_t sleeper = StartSleeper(other, ended);
+    const std::string exe = Install(dir, UniqueName("renamed"), SimpleCriteria(3), kRetrieval);
+    const pid_t program = Start(exe, dir.path(), std::string(way) + "@400", ended);
+    EXPECT_EQ(WaitForExit(program, std::chrono::seconds(20)), 0);
+    EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\nunregister\n");
+    EXPECT_EQ(ReadFileBytes(dir.path() + "messages.log"), "");
+    EXPECT_TRUE(EndedBySignal(sleeper));
+  }
 }
 
 TEST_F(ProgramTest, SecondCopyIsRefusedWithExitCodeZero) {
@@ -109,21 +131,29 @@ TEST_F(ProgramTest, SecondCopyIsRefusedWithExitCodeZero) {
   EXPECT_EQ(WaitForExit(running, std::chrono::seconds(0)), -1);  // the first copy runs on
 }
 
-TEST_F(ProgramTest, ClosingTheProgressWindowDuringALoadEndsTheProgram) {
-  TempDir dir("zelvoran-progress");
-  // 200 rows take ten seconds at the program's pace; the close comes long before.
-  const std::string exe = Install(dir, "Zelvoran.exe", SimpleCriteria(200), {"0", "精确", "", "T", "0"});
+TEST_F(ProgramTest, ClosingTheProgressWindowDuringALoadEndsTheProgramAtOnce) {
+  TempDir dir("zelvoran-progress"), other("zelvoran-other");
+  const std::string name = UniqueName("load");
+  const pid_t sleeper = StartSleeper(other, name);
+  // 400 rows take at least twenty seconds at the program's pace of 50 ms a
+  // row; the close comes after one and a half. A program that went on to
+  // the load's end, or ended through its message loop after it, ends far
+  // too late for the limit below.
+  const std::string exe = Install(dir, name, SimpleCriteria(400), kShowAll);
   const auto started = Clock::now();
-  const pid_t program = Start(exe, dir.path(), "progress@1500");
-  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(30)), 0);
-  EXPECT_LT(Clock::now() - started, std::chrono::seconds(8));
+  const pid_t program = Start(exe, dir.path(), "progress@1500", name);
+  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(40)), 0);
+  EXPECT_LT(Clock::now() - started, std::chrono::seconds(12));
   EXPECT_EQ(ReadFileBytes(dir.path() + "messages.log"), "");
+  // Closing the progress window runs no exit sequence.
+  EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\n");
+  EXPECT_TRUE(EndedBySignal(sleeper));  // every copy of that name ends with it
 }
 
 TEST_F(ProgramTest, ClosingTheProgressWindowUnderAnotherNameEndsAfterTheLoad) {
   TempDir dir("zelvoran-progress2");
-  const std::string exe = Install(dir, "criteria-load", SimpleCriteria(30), {"0", "精确", "", "T", "0"});
-  const pid_t program = Start(exe, dir.path(), "progress@600");
+  const std::string exe = Install(dir, UniqueName("renamed-load"), SimpleCriteria(30), kShowAll);
+  const pid_t program = Start(exe, dir.path(), "progress@600", UniqueName("nothing"));
   EXPECT_EQ(WaitForExit(program, std::chrono::seconds(30)), 0);
   // The load went on to its end; the exit sequence was not run.
   EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\n");

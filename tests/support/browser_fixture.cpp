@@ -5,9 +5,11 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QTextBlock>
+#include <unistd.h>
 
 #include "base/app_folder.h"
 #include "base/qt_text.h"
+#include "base/shutdown.h"
 #include "platform/codepage.h"
 #include "browser/pace.h"
 #include "browser/search_controls.h"
@@ -20,6 +22,9 @@ QApplication& TestApplication() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A window closed by a test runs the exit sequence, which must never end
+    // a Zelvoran that someone has open: it ends a name nothing runs under.
+    SetExecutableNameEndedAtExit("zelvoran-tests-end-nothing-" + std::to_string(getpid()));
     return new QApplication(argc, argv);
   }();
   return *app;

@@ -132,7 +132,7 @@ TEST_F(ProgressWindow, ClosingWhileIdleOnlyHides) {
   Form1 = Create(testing_support::DefaultSettings());
   QPointer<TForm1> window = Form1;
   // A fresh window stands at 0 even before the owner sets the bar; anything
-  // else would make the close below end every Zelvoran.exe on the machine.
+  // else would make the close below end the program.
   ASSERT_EQ(Form1->ProgressBar1->value(), 0);
   Form1->show();
   Form1->close();
