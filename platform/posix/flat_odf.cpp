@@ -118,6 +118,11 @@ std::string FlatSpreadsheet(const SheetCells& cells) {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document";
   out += kNamespaces;
   out += " office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\">\n";
+  // A cell of several lines wraps, so its rows grow and every line shows.
+  out +=
+      "<office:automatic-styles><style:style style:name=\"Lines\" style:family=\"table-cell\">"
+      "<style:table-cell-properties fo:wrap-option=\"wrap\"/></style:style>"
+      "</office:automatic-styles>\n";
   out += "<office:body><office:spreadsheet><table:table table:name=\"Sheet1\">\n";
   for (const auto& row : cells) {
     out += "<table:table-row>";
@@ -126,7 +131,9 @@ std::string FlatSpreadsheet(const SheetCells& cells) {
         out += "<table:table-cell/>";
         continue;
       }
-      out += "<table:table-cell office:value-type=\"string\">";
+      out += "<table:table-cell";
+      if (Lines(text).size() > 1) out += " table:style-name=\"Lines\"";
+      out += " office:value-type=\"string\">";
       AppendParagraphs(out, text, nullptr);
       out += "</table:table-cell>";
     }
