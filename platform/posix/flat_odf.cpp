@@ -159,7 +159,7 @@ std::string FlatText(const TextDocument& document) {
       "<style:style style:name=\"TableLook\" style:family=\"table\">"
       "<style:table-properties table:align=\"margins\"/></style:style>\n"
       "<style:style style:name=\"CellLook\" style:family=\"table-cell\">"
-      "<style:table-cell-properties fo:padding=\"0.05cm\" fo:border=\"0.5pt solid #000000\"/>"
+      "<style:table-cell-properties fo:border=\"0.5pt solid #000000\"/>"
       "</style:style>\n"
       "</office:automatic-styles>\n";
   out += "<office:body><office:text>\n";
