@@ -1,7 +1,7 @@
 #include "export/Excel_unit_export.h"
 
 #include <array>
-#include <stdexcept>
+#include <filesystem>
 
 #include "base/Excel_unit.h"
 #include "base/app_folder.h"
@@ -10,19 +10,18 @@
 #include "export/csv_writer.h"
 #include "export/fixed_width_writer.h"
 #include "export/html_writer.h"
+#include "export/office_writers.h"
 #include "platform/codepage.h"
 
 namespace {
 
 using Writer = void (*)(const GridModel&, const std::filesystem::path&, const ExportLook&);
 
-// Excel workbooks and Word documents are written through office automation,
-// which this build does not provide yet: choosing them fails visibly.
-void WriteExcelWorkbook(const GridModel&, const std::filesystem::path&, const ExportLook&) {
-  throw std::runtime_error("Excel workbook export is not available");
+void WriteExcel(const GridModel& grid, const std::filesystem::path& name, const ExportLook&) {
+  WriteExcelWorkbook(grid, name, /*newWorkbook=*/true);
 }
-void WriteWordDocument(const GridModel&, const std::filesystem::path&, const ExportLook&) {
-  throw std::runtime_error("Word document export is not available");
+void WriteWord(const GridModel& grid, const std::filesystem::path& name, const ExportLook&) {
+  WriteWordDocument(grid, name, /*newDocument=*/true);
 }
 void WriteCsv(const GridModel& grid, const std::filesystem::path& name, const ExportLook&) {
   WriteCsvFile(grid, name);
@@ -41,10 +40,10 @@ struct DispatchRow {
 
 // Compared in this order; the first equal row selects the writer.
 constexpr std::array<DispatchRow, 6> kDispatch = {{
-    {".XLS", WriteExcelWorkbook},
+    {".XLS", WriteExcel},
     {".CSV", WriteCsv},
     {".TXT", WriteCsv},  // a .txt file holds exactly the CSV format
-    {".DOC", WriteWordDocument},
+    {".DOC", WriteWord},
     {".DAT", WriteFixedWidth},
     {".HTM", WriteHtml},
 }};

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-wqy-microhei qt6-translations-l10n
   g++-mingw-w64-x86-64 python3
+  libreoffice-calc-nogui libreoffice-writer-nogui python3-xlrd poppler-utils
 )
 
 missing=()
