@@ -215,13 +215,20 @@ double PdfviewControl::EffectiveZoom() const {
 
 void PdfviewControl::SetZoom(double factor) {
   if (document_->status() != QPdfDocument::Status::Ready) return;
-  // Keep the spot at the top of the view in place while the pages grow or shrink.
-  QScrollBar* bar = view_->verticalScrollBar();
-  const double before = EffectiveZoom();
-  const double fraction = bar->maximum() > 0 ? double(bar->value()) / (bar->maximum() + bar->pageStep()) : 0;
+  // The spot in the middle of the view stays in the middle while the pages
+  // grow or shrink.
+  auto centre = [](const QScrollBar* bar) {
+    return (bar->value() + bar->pageStep() / 2.0) / std::max(bar->maximum() + bar->pageStep(), 1);
+  };
+  auto recentre = [](QScrollBar* bar, double at) {
+    bar->setValue(int(std::lround(at * (bar->maximum() + bar->pageStep()) - bar->pageStep() / 2.0)));
+  };
+  const double vertical = centre(view_->verticalScrollBar());
+  const double horizontal = centre(view_->horizontalScrollBar());
   view_->setZoomFactor(std::clamp(factor, kMinZoom, kMaxZoom));
   view_->setZoomMode(QPdfView::ZoomMode::Custom);
-  if (before > 0) bar->setValue(int(std::lround(fraction * (bar->maximum() + bar->pageStep()))));
+  recentre(view_->verticalScrollBar(), vertical);
+  recentre(view_->horizontalScrollBar(), horizontal);
   UpdateBar();
 }
 

@@ -8,6 +8,9 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -165,6 +168,56 @@ TEST_F(PolicyViewer, OpensTheDocumentFromTheProgramFolderAndAgainAfterClosing) {
     EXPECT_EQ(Form2, nullptr);
   }
   EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PolicyViewer, KeysAndWheelPageThroughAndZoomTheDocument) {
+  InstallControl(PDFVIEW_MODULE);
+  InstallDemoDocument();
+  Open(SimpleCriteria(1));
+  const int pages = PagesOf(Document());
+  const Seen seen = Press([&](TForm2& viewer) {
+    auto* view = viewer.findChild<QPdfView*>();
+    auto* pageLine = viewer.findChild<QLabel*>(QStringLiteral("pageLabel"));
+    auto* zoomLine = viewer.findChild<QLabel*>(QStringLiteral("zoomLabel"));
+    ASSERT_TRUE(view && pageLine && zoomLine);
+    auto page = [&] { return FromQ(pageLine->text()); };
+    auto zoom = [&] { return zoomLine->text().chopped(1).toInt(); };  // "104%"
+    const std::string last = "第 " + std::to_string(pages) + " / " + std::to_string(pages) + " 页";
+    view->setFocus();
+
+    // Page Down scrolls on, page after page, to the last one.
+    std::vector<std::string> passed{page()};
+    for (int k = 0; k < 100 && page() != last; ++k) {
+      QTest::keyClick(view, Qt::Key_PageDown);
+      if (page() != passed.back()) passed.push_back(page());
+    }
+    EXPECT_EQ(passed.size(), size_t(pages));
+    EXPECT_EQ(page(), last);
+    QTest::keyClick(view, Qt::Key_Home);
+    EXPECT_EQ(page(), "第 1 / " + std::to_string(pages) + " 页");
+    QTest::keyClick(view, Qt::Key_End);
+    EXPECT_EQ(page(), last);
+
+    // Fitted to the width at first; Ctrl + wheel and Ctrl + plus/minus zoom,
+    // Ctrl + 0 fits the width again.
+    const int fitted = zoom();
+    EXPECT_GT(fitted, 0);
+    const int scrolled = view->verticalScrollBar()->value();
+    QWheelEvent wheel(QPointF(100, 100), view->viewport()->mapToGlobal(QPointF(100, 100)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    const int zoomedIn = zoom();
+    EXPECT_NEAR(zoomedIn, fitted * 1.25, 1.5);  // one step of 1.25, shown rounded
+    EXPECT_EQ(page(), last);  // zoomed where the user was, not scrolled elsewhere
+    EXPECT_NE(view->verticalScrollBar()->value(), scrolled);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_LT(zoom(), fitted);
+    QTest::keyClick(view, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), fitted);
+    viewer.close();
+  });
+  ASSERT_TRUE(seen.shown);
 }
 
 TEST_F(PolicyViewer, ModalShowingEndedWithoutACloseFreesTheWindowOnce) {
