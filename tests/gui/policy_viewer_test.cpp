@@ -274,18 +274,21 @@ TEST_F(PolicyViewer, ControlThatCannotBeCreatedIsReportedAndTheButtonWorksAgain)
   fs::remove(module);
   EXPECT_FALSE(Press().shown);
   // A file that is no library, and a library without the control factory.
-  std::ofstream(module) << "not a module";
+  // (Files of their own: a library once loaded may stay in the process.)
+  std::ofstream(Folder() / "text.ocx") << "not a module";
+  ASSERT_TRUE(platform::RegisterClassModule(kClassId, Folder() / "text.ocx"));
   EXPECT_FALSE(Press().shown);
-  fs::remove(module);
-  fs::copy_file(FAKE_PDFVIEW_MODULE, module);
+  fs::copy_file(FAKE_PDFVIEW_MODULE, Folder() / "fake.ocx");
+  ASSERT_TRUE(platform::RegisterClassModule(kClassId, Folder() / "fake.ocx"));
   EXPECT_FALSE(Press().shown);
 
-  const std::string shown = platform::Utf8ToCp936(dir_.path()) + "pdfview.ocx";
+  const std::string folder = platform::Utf8ToCp936(dir_.path());
   ASSERT_EQ(ui_.messages.size(), 3u);
-  EXPECT_EQ(ui_.messages[0].text, "找不到 PDF 浏览控件文件 " + shown + ".");
-  EXPECT_EQ(ui_.messages[1].text.rfind("无法加载 PDF 浏览控件文件 " + shown + ": ", 0), 0u);
+  EXPECT_EQ(ui_.messages[0].text, "找不到 PDF 浏览控件文件 " + folder + "pdfview.ocx.");
+  EXPECT_EQ(ui_.messages[1].text.rfind("无法加载 PDF 浏览控件文件 " + folder + "text.ocx: ", 0), 0u);
+  // The report adds no full stop after ")".
   EXPECT_EQ(ui_.messages[2].text,
-            "PDF 浏览控件文件 " + shown +  " 不能创建控件 (缺少入口 ZelvoranCreateControl)");  // ")" takes no full stop
+            "PDF 浏览控件文件 " + folder + "fake.ocx 不能创建控件 (缺少入口 ZelvoranCreateControl)");
   for (const auto& m : ui_.messages) EXPECT_EQ(m.icon, MessageIcon::Error);
   EXPECT_EQ(Form2, nullptr);
 }
