@@ -1,17 +1,16 @@
 // The module pdfview.ocx: its self-registration entries and the factory of
 // the PDF viewer control.
+#include <QtGlobal>
 #include <cstdint>
+#include <type_traits>
 
 #include "controls/control_interface.h"
 #include "controls/pdfview_control.h"
 #include "platform/class_registry.h"
 #include "platform/loadable_module.h"
 
-#if defined(_WIN32)
-#define PDFVIEW_ENTRY extern "C" __declspec(dllexport)
-#else
-#define PDFVIEW_ENTRY extern "C" __attribute__((visibility("default")))
-#endif
+// The entries are exported by their plain names; everything else stays hidden.
+#define PDFVIEW_ENTRY extern "C" Q_DECL_EXPORT
 
 namespace {
 

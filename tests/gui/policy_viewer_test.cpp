@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -47,6 +48,7 @@ struct Seen {
   bool modal = false;
   std::string caption;
   QSize clientSize;
+  bool centred = false;
   int pageCount = -1;      // pages of the document in the control; -1 without one
   std::string pageBar;     // the control's page line
   std::string note;        // the nothing-to-display note, when it is in view
@@ -89,6 +91,8 @@ class PolicyViewer : public BrowserTest {
       seen.modal = QApplication::activeModalWidget() == viewer;
       seen.caption = FromQ(viewer->windowTitle());
       seen.clientSize = viewer->size();
+      const QPoint off = viewer->frameGeometry().center() - viewer->screen()->availableGeometry().center();
+      seen.centred = off.manhattanLength() <= 2;
       seen.window = viewer;
       QObject::connect(viewer, &QObject::destroyed, [count = seen.destroyed] { ++*count; });
       if (auto* view = viewer->findChild<QPdfView*>())
@@ -155,6 +159,7 @@ TEST_F(PolicyViewer, OpensTheDocumentFromTheProgramFolderAndAgainAfterClosing) {
     EXPECT_TRUE(seen.modal);
     EXPECT_EQ(seen.caption, "政策文件");
     EXPECT_EQ(seen.clientSize, QSize(850, 450));
+    EXPECT_TRUE(seen.centred);
     EXPECT_EQ(seen.pageCount, demoPages);
     EXPECT_EQ(seen.pageBar, "第 1 / " + std::to_string(demoPages) + " 页");
     EXPECT_EQ(seen.note, "");
@@ -256,6 +261,18 @@ TEST_F(PolicyViewer, MissingDocumentOrNoPdfShowsTheNoteAndNoMessage) {
   EXPECT_EQ(seen.caption, "政策文件");
   EXPECT_EQ(seen.note, "无法显示文档\n政策文件.pdf\n不是可读的 PDF 文档");
   EXPECT_TRUE(Messages().empty());
+
+  // The open call answers whether there is something to display.
+  Press([&](TForm2& viewer) {
+    const std::u16string none;
+    EXPECT_EQ(viewer.Pdfview1->Invoke(1, {Document().u16string(), none, none}),
+              controls::DispatchValue(false));
+    fs::remove(Document());
+    InstallDemoDocument();
+    EXPECT_EQ(viewer.Pdfview1->Invoke(1, {Document().u16string(), none, none}),
+              controls::DispatchValue(true));
+    viewer.close();
+  });
 }
 
 TEST_F(PolicyViewer, ControlThatCannotBeCreatedIsReportedAndTheButtonWorksAgain) {

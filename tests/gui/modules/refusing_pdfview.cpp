@@ -25,7 +25,7 @@ class RefusingControl final : public QWidget,
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) controls::Control* ZelvoranCreateControl(
+extern "C" Q_DECL_EXPORT controls::Control* ZelvoranCreateControl(
     const char*, QWidget* parent) {
   return new RefusingControl(parent);
 }
