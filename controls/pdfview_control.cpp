@@ -1,5 +1,6 @@
 #include "controls/pdfview_control.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QPdfDocument>
 #include <QPdfView>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
@@ -229,6 +231,10 @@ void PdfviewControl::SetZoom(double factor) {
   view_->setZoomMode(QPdfView::ZoomMode::Custom);
   recentre(view_->verticalScrollBar(), vertical);
   recentre(view_->horizontalScrollBar(), horizontal);
+  // After a zoom the view can keep painting the area it saw before the scroll
+  // bars were moved; a resize notice makes it take the area from them again.
+  QResizeEvent sameSize(view_->viewport()->size(), view_->viewport()->size());
+  QCoreApplication::sendEvent(view_->viewport(), &sameSize);
   UpdateBar();
 }
 

@@ -215,6 +215,13 @@ TEST_F(PolicyViewer, KeysAndWheelPageThroughAndZoomTheDocument) {
     EXPECT_NEAR(zoomedIn, fitted * 1.25, 1.5);  // one step of 1.25, shown rounded
     EXPECT_EQ(page(), last);  // zoomed where the user was, not scrolled elsewhere
     EXPECT_NE(view->verticalScrollBar()->value(), scrolled);
+    // Wider than the view now, the page fills it to both edges: the view
+    // shows its middle, not its left margin.
+    const QImage shown = view->viewport()->grab().toImage();
+    const QColor white = Qt::white;
+    EXPECT_EQ(shown.pixelColor(1, shown.height() / 2), white);
+    EXPECT_EQ(shown.pixelColor(shown.width() - 2, shown.height() / 2), white);
+    EXPECT_EQ(view->horizontalScrollBar()->value(), view->horizontalScrollBar()->maximum() / 2);
     QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
     QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
     EXPECT_LT(zoom(), fitted);
