@@ -184,6 +184,9 @@ bool PdfviewControl::open(const QString& path) {
     ShowNothing(path, ReasonFor(error));
     return false;
   }
+  widestPagePoints_ = 0;
+  for (int page = 0; page < document_->pageCount(); ++page)
+    widestPagePoints_ = std::max(widestPagePoints_, document_->pagePointSize(page).width());
   view_->setDocument(document_);
   view_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
   view_->verticalScrollBar()->setValue(0);
@@ -206,9 +209,7 @@ void PdfviewControl::ShowNothing(const QString& path, const QString& reason) {
 double PdfviewControl::EffectiveZoom() const {
   if (view_->zoomMode() == QPdfView::ZoomMode::Custom) return view_->zoomFactor();
   // Fitted to the width: the widest page fills the viewport less the margins.
-  double widest = 0;
-  for (int page = 0; page < document_->pageCount(); ++page)
-    widest = std::max(widest, document_->pagePointSize(page).width());
+  const double widest = widestPagePoints_;
   if (widest <= 0) return 1.0;
   const QMargins margins = view_->documentMargins();
   const int room = view_->viewport()->width() - margins.left() - margins.right();

@@ -59,6 +59,7 @@ class PdfviewControl final : public QWidget,
   QToolButton* fitWidth_;
   QLabel* pageLabel_;
   QLabel* zoomLabel_;
+  double widestPagePoints_ = 0;  // of the open document, in PDF points
 };
 
 }  // namespace pdfview
