@@ -211,6 +211,8 @@ void TForm_grade_hospital::ConnectEvents() {
           [this] { RunGuarded([this] { asg_hospitalClick(); }); });
   connect(RzBitBtnExcel, &QPushButton::clicked, this,
           [this] { RunGuarded([this] { RzBitBtnExcelClick(); }); });
+  connect(RzBitBtn1, &QPushButton::clicked, this,
+          [this] { RunGuarded([this] { RzBitBtn1Click(); }); });
   connect(RzBitBtnExit, &QPushButton::clicked, this,
           [this] { RunGuarded([this] { RzBitBtnExitClick(); }); });
 }

@@ -109,6 +109,7 @@ class TForm_grade_hospital : public QWidget {
   void ComboBox1Click();
   void ComboBox1Change();
   void RzBitBtnExcelClick();
+  void RzBitBtn1Click();
   void RzBitBtnExitClick();
 
   // The trimmed search text.

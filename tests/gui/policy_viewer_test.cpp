@@ -1,0 +1,335 @@
+// The policy button on the real window: the viewer it opens, the document the
+// control shows, and what the user sees when the control or the document is
+// not there.
+#include <QLabel>
+#include <QPdfDocument>
+#include <QPdfView>
+#include <QPdfWriter>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <algorithm>
+#include <fstream>
+
+#include "base/Excel_unit.h"
+#include "base/qt_text.h"
+#include "platform/class_registry.h"
+#include "platform/codepage.h"
+#include "tests/support/browser_fixture.h"
+#include "windows/Form_emp.h"
+#include "windows/PDFVIEWLib_TLB.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kClassId = "{433268D7-2CD4-43E6-AA24-2188672E7252}";
+
+fs::path Utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+QString QPath(const fs::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return QString::fromUtf8(reinterpret_cast<const char*>(utf8.data()), qsizetype(utf8.size()));
+}
+
+// What the viewer showed while it was open.
+struct Seen {
+  bool shown = false;
+  bool modal = false;
+  std::string caption;
+  QSize clientSize;
+  bool centred = false;
+  int pageCount = -1;      // pages of the document in the control; -1 without one
+  std::string pageBar;     // the control's page line
+  std::string note;        // the nothing-to-display note, when it is in view
+  QPointer<TForm2> window;
+  bool referenceEmptiedAtClose = false;
+  bool aliveRightAfterClose = false;
+  std::shared_ptr<int> destroyed = std::make_shared<int>(0);  // times the window was freed
+};
+
+class PolicyViewer : public BrowserTest {
+ protected:
+  PolicyViewer() : config_("policy-config"), elsewhere_("policy-cwd") {
+    // The class registry of these tests, never the developer's own.
+    setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
+    previousDir_ = fs::current_path();
+  }
+  ~PolicyViewer() override {
+    fs::current_path(previousDir_);
+    unsetenv("XDG_CONFIG_HOME");
+  }
+
+  fs::path Folder() const { return Utf8Path(dir_.path()); }
+  fs::path Document() const { return Folder() / u8"政策文件.pdf"; }
+
+  void InstallControl(const char* module) { fs::copy_file(module, Folder() / "pdfview.ocx"); }
+  void InstallDemoDocument() { fs::copy_file(Utf8Path(BUILD_DIR) / u8"政策文件.pdf", Document()); }
+
+  // Presses the policy button. While the viewer is open, `during` runs on it,
+  // then it is closed by its close box (or ended by `end` when given).
+  Seen Press(std::function<void(TForm2&)> end = {}) {
+    Seen seen;
+    QTimer poll;
+    int waited = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      TForm2* viewer = Form2;
+      if ((!viewer || !viewer->isVisible()) && ++waited < 500) return;
+      poll.stop();
+      if (!viewer) return;
+      seen.shown = viewer->isVisible();
+      seen.modal = QApplication::activeModalWidget() == viewer;
+      seen.caption = FromQ(viewer->windowTitle());
+      seen.clientSize = viewer->size();
+      const QPoint off = viewer->frameGeometry().center() - viewer->screen()->availableGeometry().center();
+      seen.centred = off.manhattanLength() <= 2;
+      seen.window = viewer;
+      QObject::connect(viewer, &QObject::destroyed, [count = seen.destroyed] { ++*count; });
+      if (auto* view = viewer->findChild<QPdfView*>())
+        if (view->document() && view->isVisibleTo(viewer)) seen.pageCount = view->document()->pageCount();
+      if (auto* bar = viewer->findChild<QLabel*>(QStringLiteral("pageLabel")))
+        seen.pageBar = FromQ(bar->text());
+      if (auto* note = viewer->findChild<QLabel*>(QStringLiteral("nothingToDisplay")))
+        if (note->isVisibleTo(viewer)) seen.note = FromQ(note->text());
+      if (end) {
+        end(*viewer);
+      } else {
+        viewer->close();
+        seen.referenceEmptiedAtClose = Form2 == nullptr;
+        seen.aliveRightAfterClose = !seen.window.isNull();
+      }
+    });
+    poll.start(10);
+    w().RzBitBtn1->click();
+    poll.stop();
+    Pump();
+    return seen;
+  }
+
+  std::vector<std::string> Messages() {
+    std::vector<std::string> out;
+    for (const auto& m : ui_.messages) out.push_back(m.caption + "|" + m.text);
+    return out;
+  }
+
+  TempDir config_;
+  TempDir elsewhere_;
+  fs::path previousDir_;
+};
+
+int PagesOf(const fs::path& file) {
+  QPdfDocument document;
+  document.load(QPath(file));
+  return document.pageCount();
+}
+
+// A one-page PDF with other content, for a folder the program must not read.
+void WriteOnePagePdf(const fs::path& file) {
+  QPdfWriter writer(QPath(file));
+  QPainter painter(&writer);
+  painter.drawText(100, 100, QStringLiteral("not the policy document"));
+}
+
+TEST_F(PolicyViewer, OpensTheDocumentFromTheProgramFolderAndAgainAfterClosing) {
+  InstallControl(PDFVIEW_MODULE);
+  InstallDemoDocument();
+  // The current directory holds a different document of the same name.
+  WriteOnePagePdf(Utf8Path(elsewhere_.path()) / u8"政策文件.pdf");
+  fs::current_path(Utf8Path(elsewhere_.path()));
+  Open(SimpleCriteria(2));
+  // The browser's creation registered the control beside the program.
+  ASSERT_EQ(platform::FindClassModule(kClassId), Folder() / "pdfview.ocx");
+
+  const int demoPages = PagesOf(Document());
+  ASSERT_GE(demoPages, 3);  // several pages
+  for (int press = 1; press <= 2; ++press) {
+    SCOPED_TRACE(press);
+    const Seen seen = Press();
+    ASSERT_TRUE(seen.shown);
+    EXPECT_TRUE(seen.modal);
+    EXPECT_EQ(seen.caption, "政策文件");
+    EXPECT_EQ(seen.clientSize, QSize(850, 450));
+    EXPECT_TRUE(seen.centred);
+    EXPECT_EQ(seen.pageCount, demoPages);
+    EXPECT_EQ(seen.pageBar, "第 1 / " + std::to_string(demoPages) + " 页");
+    EXPECT_EQ(seen.note, "");
+    // Closed: the reference is empty at once, the window is freed later,
+    // through the event queue, exactly once.
+    EXPECT_TRUE(seen.referenceEmptiedAtClose);
+    EXPECT_TRUE(seen.aliveRightAfterClose);
+    Pump();
+    EXPECT_TRUE(seen.window.isNull());
+    EXPECT_EQ(*seen.destroyed, 1);
+    EXPECT_EQ(Form2, nullptr);
+  }
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PolicyViewer, KeysAndWheelPageThroughAndZoomTheDocument) {
+  InstallControl(PDFVIEW_MODULE);
+  InstallDemoDocument();
+  Open(SimpleCriteria(1));
+  const int pages = PagesOf(Document());
+  const Seen seen = Press([&](TForm2& viewer) {
+    auto* view = viewer.findChild<QPdfView*>();
+    auto* pageLine = viewer.findChild<QLabel*>(QStringLiteral("pageLabel"));
+    auto* zoomLine = viewer.findChild<QLabel*>(QStringLiteral("zoomLabel"));
+    ASSERT_TRUE(view && pageLine && zoomLine);
+    auto page = [&] { return FromQ(pageLine->text()); };
+    auto zoom = [&] { return zoomLine->text().chopped(1).toInt(); };  // "104%"
+    const std::string last = "第 " + std::to_string(pages) + " / " + std::to_string(pages) + " 页";
+    view->setFocus();
+
+    // Page Down scrolls on, page after page, to the last one.
+    std::vector<std::string> passed{page()};
+    for (int k = 0; k < 100 && page() != last; ++k) {
+      QTest::keyClick(view, Qt::Key_PageDown);
+      if (page() != passed.back()) passed.push_back(page());
+    }
+    EXPECT_EQ(passed.size(), size_t(pages));
+    EXPECT_EQ(page(), last);
+    QTest::keyClick(view, Qt::Key_Home);
+    EXPECT_EQ(page(), "第 1 / " + std::to_string(pages) + " 页");
+    QTest::keyClick(view, Qt::Key_End);
+    EXPECT_EQ(page(), last);
+
+    // Fitted to the width at first; Ctrl + wheel and Ctrl + plus/minus zoom,
+    // Ctrl + 0 fits the width again.
+    const int fitted = zoom();
+    EXPECT_GT(fitted, 0);
+    const int scrolled = view->verticalScrollBar()->value();
+    QWheelEvent wheel(QPointF(100, 100), view->viewport()->mapToGlobal(QPointF(100, 100)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    const int zoomedIn = zoom();
+    EXPECT_NEAR(zoomedIn, fitted * 1.25, 1.5);  // one step of 1.25, shown rounded
+    EXPECT_EQ(page(), last);  // zoomed where the user was, not scrolled elsewhere
+    EXPECT_NE(view->verticalScrollBar()->value(), scrolled);
+    // Wider than the view now, the page fills it to both edges: the view
+    // shows its middle, not its left margin.
+    const QImage shown = view->viewport()->grab().toImage();
+    const QColor white = Qt::white;
+    EXPECT_EQ(shown.pixelColor(1, shown.height() / 2), white);
+    EXPECT_EQ(shown.pixelColor(shown.width() - 2, shown.height() / 2), white);
+    EXPECT_EQ(view->horizontalScrollBar()->value(), view->horizontalScrollBar()->maximum() / 2);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_LT(zoom(), fitted);
+    QTest::keyClick(view, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), fitted);
+    viewer.close();
+  });
+  ASSERT_TRUE(seen.shown);
+}
+
+TEST_F(PolicyViewer, ModalShowingEndedWithoutACloseFreesTheWindowOnce) {
+  InstallControl(PDFVIEW_MODULE);
+  InstallDemoDocument();
+  Open(SimpleCriteria(1));
+  const Seen seen = Press([&](TForm2& viewer) {
+    // A second request while the viewer exists does nothing.
+    w().RzBitBtn1Click();
+    EXPECT_EQ(Form2, &viewer);
+    viewer.done(0);  // the modal loop ends without the close event
+  });
+  ASSERT_TRUE(seen.shown);
+  EXPECT_TRUE(seen.window.isNull());  // freed by the button's handler
+  EXPECT_EQ(*seen.destroyed, 1);
+  EXPECT_EQ(Form2, nullptr);
+  const auto windows = QApplication::topLevelWidgets();
+  EXPECT_EQ(std::count_if(windows.begin(), windows.end(),
+                          [](QWidget* widget) { return qobject_cast<TForm2*>(widget) != nullptr; }),
+            0);
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PolicyViewer, MissingDocumentOrNoPdfShowsTheNoteAndNoMessage) {
+  InstallControl(PDFVIEW_MODULE);
+  Open(SimpleCriteria(1));
+  Seen seen = Press();
+  ASSERT_TRUE(seen.shown);
+  EXPECT_EQ(seen.caption, "政策文件");
+  EXPECT_EQ(seen.pageCount, -1);
+  EXPECT_EQ(seen.note, "无法显示文档\n政策文件.pdf\n文件不存在");
+
+  std::ofstream(Document()) << "%PDF-1.4 this is no document";
+  seen = Press();
+  ASSERT_TRUE(seen.shown);
+  EXPECT_EQ(seen.caption, "政策文件");
+  EXPECT_EQ(seen.note, "无法显示文档\n政策文件.pdf\n不是可读的 PDF 文档");
+  EXPECT_TRUE(Messages().empty());
+
+  // The open call answers whether there is something to display.
+  Press([&](TForm2& viewer) {
+    const std::u16string none;
+    EXPECT_EQ(viewer.Pdfview1->Invoke(1, {Document().u16string(), none, none}),
+              controls::DispatchValue(false));
+    fs::remove(Document());
+    InstallDemoDocument();
+    EXPECT_EQ(viewer.Pdfview1->Invoke(1, {Document().u16string(), none, none}),
+              controls::DispatchValue(true));
+    viewer.close();
+  });
+}
+
+TEST_F(PolicyViewer, ControlThatCannotBeCreatedIsReportedAndTheButtonWorksAgain) {
+  Open(SimpleCriteria(1));  // no control file beside the program: nothing registered
+  const std::string title = "Kestrowan软件|";
+  EXPECT_FALSE(Press().shown);
+  EXPECT_FALSE(Press().shown);  // pressed again: the same report, no viewer
+  EXPECT_EQ(Messages(), std::vector<std::string>(
+                            2, title + "没有注册类 " + kClassId + "，无法创建 PDF 浏览控件."));
+  ui_.messages.clear();
+
+  // Registered, then the file went away.
+  const fs::path module = Folder() / "pdfview.ocx";
+  fs::copy_file(PDFVIEW_MODULE, module);
+  ASSERT_TRUE(RegisterServerFile(platform::Utf8ToCp936(dir_.path() + "pdfview.ocx")));
+  fs::remove(module);
+  EXPECT_FALSE(Press().shown);
+  // A file that is no library, and a library without the control factory.
+  // (Files of their own: a library once loaded may stay in the process.)
+  std::ofstream(Folder() / "text.ocx") << "not a module";
+  ASSERT_TRUE(platform::RegisterClassModule(kClassId, Folder() / "text.ocx"));
+  EXPECT_FALSE(Press().shown);
+  fs::copy_file(FAKE_PDFVIEW_MODULE, Folder() / "fake.ocx");
+  ASSERT_TRUE(platform::RegisterClassModule(kClassId, Folder() / "fake.ocx"));
+  EXPECT_FALSE(Press().shown);
+
+  const std::string folder = platform::Utf8ToCp936(dir_.path());
+  ASSERT_EQ(ui_.messages.size(), 3u);
+  EXPECT_EQ(ui_.messages[0].text, "找不到 PDF 浏览控件文件 " + folder + "pdfview.ocx.");
+  EXPECT_EQ(ui_.messages[1].text.rfind("无法加载 PDF 浏览控件文件 " + folder + "text.ocx: ", 0), 0u);
+  // The report adds no full stop after ")".
+  EXPECT_EQ(ui_.messages[2].text,
+            "PDF 浏览控件文件 " + folder + "fake.ocx 不能创建控件 (缺少入口 ZelvoranCreateControl)");
+  for (const auto& m : ui_.messages) EXPECT_EQ(m.icon, MessageIcon::Error);
+  EXPECT_EQ(Form2, nullptr);
+}
+
+TEST_F(PolicyViewer, OpenCallThatFailsIsReportedAndTheViewerStillShown) {
+  InstallControl(REFUSING_PDFVIEW_MODULE);
+  InstallDemoDocument();
+  Open(SimpleCriteria(1));
+  // That module has no registration entries of its own.
+  ASSERT_TRUE(platform::RegisterClassModule(kClassId, Folder() / "pdfview.ocx"));
+  const Seen seen = Press();
+  ASSERT_TRUE(seen.shown);
+  EXPECT_TRUE(seen.modal);
+  EXPECT_NE(seen.caption, "政策文件");  // set-up stopped before the caption
+  EXPECT_EQ(Messages(), std::vector<std::string>{
+                            "Kestrowan软件|调用 PDF 浏览控件失败 (调度号 1, 0x80020003): member not found."});
+  EXPECT_EQ(Form2, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+// The per-user class registry, and the control module's own registration
+// entries that write to it. Every test points the registry at a folder of
+// its own.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "base/Excel_unit.h"
+#include "platform/class_registry.h"
+#include "platform/codepage.h"
+#include "tests/support/test_db.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+
+const char* const kViewer = "{433268D7-2CD4-43E6-AA24-2188672E7252}";
+const char* const kOther = "{11111111-2222-3333-4444-555555555555}";
+
+class ClassRegistry : public ::testing::Test {
+ protected:
+  ClassRegistry() : config_("registry-config"), home_("registry-home") {
+    setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
+    if (const char* home = std::getenv("HOME")) savedHome_ = home;
+    setenv("HOME", home_.path().c_str(), 1);
+  }
+  ~ClassRegistry() override {
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", savedHome_.c_str(), 1);
+  }
+
+  static std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  fs::path Folder() const { return fs::path(config_.path()) / "Zelvoran"; }
+
+  TempDir config_;
+  TempDir home_;
+  std::string savedHome_;
+};
+
+TEST_F(ClassRegistry, EntriesAreAddedReplacedAndRemovedOneByOne) {
+  EXPECT_EQ(platform::FindClassModule(kViewer), std::nullopt);
+  EXPECT_TRUE(platform::UnregisterClassModule(kViewer));  // nothing to remove is no failure
+
+  ASSERT_TRUE(platform::RegisterClassModule(kOther, "/opt/other/other.ocx"));
+  ASSERT_TRUE(platform::RegisterClassModule(kViewer, "/opt/one/pdfview.ocx"));
+  ASSERT_TRUE(platform::RegisterClassModule(kViewer, "/opt/two/pdfview.ocx"));  // replaces
+  // Class identifiers are found in any letter case.
+  EXPECT_EQ(platform::FindClassModule("{433268d7-2cd4-43e6-aa24-2188672e7252}"),
+            fs::path("/opt/two/pdfview.ocx"));
+  EXPECT_EQ(Read(Folder() / "classes"), std::string(kOther) + "\t/opt/other/other.ocx\n" + kViewer +
+                                            "\t/opt/two/pdfview.ocx\n");
+
+  ASSERT_TRUE(platform::UnregisterClassModule(kViewer));
+  EXPECT_EQ(platform::FindClassModule(kViewer), std::nullopt);
+  EXPECT_EQ(platform::FindClassModule(kOther), fs::path("/opt/other/other.ocx"));
+  // Written through a temporary file that is renamed: nothing else is left.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(Folder())) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"classes", "classes.lock"}));
+}
+
+TEST_F(ClassRegistry, PathsThatWouldBreakTheFileAreRefused) {
+  EXPECT_FALSE(platform::RegisterClassModule(kViewer, "relative/pdfview.ocx"));
+  EXPECT_FALSE(platform::RegisterClassModule(kViewer, "/opt/new\nline/pdfview.ocx"));
+  EXPECT_FALSE(platform::RegisterClassModule(kViewer, "/opt/tab\there/pdfview.ocx"));
+  EXPECT_EQ(platform::FindClassModule(kViewer), std::nullopt);
+  // A name with characters outside GBK is kept as it is.
+  const fs::path odd = fs::path(u8"/opt/Ελληνικά 政策/pdfview.ocx");
+  ASSERT_TRUE(platform::RegisterClassModule(kViewer, odd));
+  EXPECT_EQ(platform::FindClassModule(kViewer), odd);
+}
+
+TEST_F(ClassRegistry, RelativeConfigFolderIsIgnoredForTheHomeFolder) {
+  setenv("XDG_CONFIG_HOME", "relative/config", 1);
+  ASSERT_TRUE(platform::RegisterClassModule(kViewer, "/opt/pdfview.ocx"));
+  EXPECT_TRUE(fs::exists(fs::path(home_.path()) / ".config" / "Zelvoran" / "classes"));
+  EXPECT_FALSE(fs::exists("relative/config"));
+}
+
+TEST_F(ClassRegistry, ControlModuleRegistersItsOwnPath) {
+  TempDir program("registry-program");
+  const fs::path module = fs::path(program.path()) / "pdfview.ocx";
+  fs::copy_file(PDFVIEW_MODULE, module);
+  ASSERT_TRUE(RegisterServerFile(platform::Utf8ToCp936(module.string())));
+  EXPECT_EQ(platform::FindClassModule(kViewer), module);
+  ASSERT_TRUE(UnregisterServerFile(platform::Utf8ToCp936(module.string())));
+  EXPECT_EQ(platform::FindClassModule(kViewer), std::nullopt);
+}
+
+}  // namespace
