@@ -29,26 +29,41 @@ done
 [ -n "$wineserver" ] || fail "no wineserver beside $wine; Wine cannot start"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/zelvoran-wine.XXXXXX")" || fail "no temporary folder"
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no offer to install Mono or Gecko
-export LC_ALL=zh_CN.UTF-8                    # ANSI code page 936
-unset DISPLAY WAYLAND_DISPLAY
-
+# Ends only this prefix's wineserver (and with it every Windows process of the
+# prefix), then throws the prefix away.
 cleanup() {
-  "$wineserver" -k >/dev/null 2>&1
-  "$wineserver" -w >/dev/null 2>&1
+  [ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1 && "$wineserver" -w >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no offer to install Mono or Gecko
+unset DISPLAY WAYLAND_DISPLAY
 
-if ! timeout 120 "$wine" wineboot -i >"$work/wineboot.log" 2>&1; then
+# Wine takes the ANSI code page from the locale's name (zh_CN: 936) and the
+# encoding of file names from the locale itself, which must exist for Chinese
+# file names to work. Without an installed zh_CN.UTF-8, one is compiled into
+# the throw-away folder.
+if [ "$(LC_ALL=zh_CN.UTF-8 locale charmap 2>/dev/null)" != "UTF-8" ]; then
+  mkdir -p "$work/locale"
+  localedef -i zh_CN -f UTF-8 "$work/locale/zh_CN.UTF-8" >"$work/localedef.log" 2>&1
+  [ -d "$work/locale/zh_CN.UTF-8" ] ||
+    fail "no zh_CN.UTF-8 locale and none could be compiled (Debian package locales): $(cat "$work/localedef.log")"
+  export LOCPATH="$work/locale"
+fi
+wine_locale=zh_CN.UTF-8
+
+if ! env LC_ALL=$wine_locale timeout 120 "$wine" wineboot -i >"$work/wineboot.log" 2>&1; then
   cat "$work/wineboot.log" >&2
   fail "Wine cannot start: creating the Wine prefix failed (wineboot -i)"
 fi
+# wineboot returns while the prefix is still being set up; until that has
+# finished (its wineserver ends), COM's RPC service does not start.
+timeout 120 "$wineserver" -w || fail "Wine did not finish setting up its prefix within 2 minutes"
 
-timeout 180 "$wine" "$program" --gtest_color=no "$@"
+env LC_ALL=$wine_locale timeout 180 "$wine" "$program" --gtest_color=no "$@"
 status=$?
 case $status in
   0) ;;

@@ -313,7 +313,7 @@ std::wstring ThisLibraryPath() {
 bool SetDefaultValue(const std::wstring& key, const std::wstring& value,
                      const wchar_t* valueName = nullptr) {
   HKEY handle = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                       &handle, nullptr) != ERROR_SUCCESS)
     return false;
   const LONG status =
@@ -337,12 +337,14 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 // The record lives in this library: it stays loaded while the test runs.
 STDAPI DllCanUnloadNow() { return S_FALSE; }
 
-// Registers both classes for the current user.
+// Registers both classes in the class registry. Windows keeps new keys of
+// HKEY_CLASSES_ROOT with the machine's (an administrator's right); the tests
+// run under Wine, in a Wine prefix of their own.
 STDAPI DllRegisterServer() {
   const std::wstring path = ThisLibraryPath();
   for (const ClassEntry& entry : kClasses) {
-    const std::wstring classKey = std::wstring(L"Software\\Classes\\CLSID\\") + entry.clsidText;
-    const std::wstring progIdKey = std::wstring(L"Software\\Classes\\") + entry.progId;
+    const std::wstring classKey = std::wstring(L"CLSID\\") + entry.clsidText;
+    const std::wstring progIdKey = entry.progId;
     if (!SetDefaultValue(classKey + L"\\InprocServer32", path) ||
         !SetDefaultValue(classKey + L"\\InprocServer32", L"Apartment", L"ThreadingModel") ||
         !SetDefaultValue(classKey + L"\\ProgID", entry.progId) ||
@@ -354,9 +356,9 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
   for (const ClassEntry& entry : kClasses) {
-    RegDeleteTreeW(HKEY_CURRENT_USER,
-                   (std::wstring(L"Software\\Classes\\CLSID\\") + entry.clsidText).c_str());
-    RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + entry.progId).c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT,
+                   (std::wstring(L"CLSID\\") + entry.clsidText).c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, entry.progId);
   }
   return S_OK;
 }

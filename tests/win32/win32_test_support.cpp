@@ -1,4 +1,4 @@
-#include "win32_children.h"
+#include "win32_test_support.h"
 
 #include <system_error>
 
@@ -24,6 +24,16 @@ TempFolder::TempFolder(const std::wstring& stem) {
 TempFolder::~TempFolder() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+std::string Cp936Path(const std::filesystem::path& path) {
+  const std::wstring wide = path.wstring();
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(936, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(936, 0, wide.data(), size, text.data(), n, nullptr, nullptr);
+  return text;
 }
 
 std::filesystem::path CopyHelper(const std::filesystem::path& folder, const std::wstring& name) {

@@ -28,6 +28,10 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// The path as the program holds file names: CP936 text (the ANSI code page
+// of the systems the program is made for, and of the test run under Wine).
+std::string Cp936Path(const std::filesystem::path& path);
+
 // Copies the helper program (helper/win32_helper.cpp) to `folder` / `name`.
 std::filesystem::path CopyHelper(const std::filesystem::path& folder, const std::wstring& name);
 
