@@ -188,7 +188,12 @@ TEST_F(OfficeAutomation, ArgumentsAndResultsKeepTheirTypeAndText) {
   const DispatchRef books = Object(excel.Get("WorkBooks"));
   EXPECT_EQ(LabelOf(*Object(excel.Call("Echo", {books}))), LabelOf(*books));
 
-  EXPECT_EQ(Record().front(), L"app.Echo call(\"评审标准 A-1\")");
+  // Several positional arguments arrive in the order they were given.
+  EXPECT_EQ(As<std::string>(excel.Call("Echo", {std::string("一"), 2L, true})), "一");
+
+  const std::vector<std::wstring> record = Record();
+  EXPECT_EQ(record.front(), L"app.Echo call(\"评审标准 A-1\")");
+  EXPECT_EQ(record.back(), L"app.Echo call(\"一\", 2, true)");
 }
 
 TEST_F(OfficeAutomation, FailuresBecomeErrorsWithTheServersOwnMessage) {
