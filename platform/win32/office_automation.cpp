@@ -123,8 +123,6 @@ std::string StatusText(HRESULT status) {
   throw std::runtime_error(message);
 }
 
-class ComObject;
-
 // The value block as a two-dimensional SAFEARRAY of VARIANT texts, [row][column]
 // from 0, the first dimension being the rows, as Excel reads a range's value.
 SAFEARRAY* MakeTextArray(const TextBlock& block) {
