@@ -2,6 +2,8 @@
 // single-threaded apartment, as the program's start-up does.
 #include <objbase.h>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
