@@ -40,6 +40,12 @@ TEST(KillProcessesByName, EndsEveryProcessOfThatNameInAnyLetterCaseAndNoOther) {
   ASSERT_EQ(upper.ReadLine(), "ready");
   ASSERT_EQ(other.ReadLine(), "ready");
 
+  // The snapshot names processes by their bare file names, so a full path
+  // matches none of them.
+  EXPECT_FALSE(KillProcessesByName(
+      win32_testing::Cp936Path(folder.path() / L"a" / L"Zelvoran.exe")));
+  EXPECT_TRUE(lower.Running());
+
   EXPECT_TRUE(KillProcessesByName("Zelvoran.exe"));
 
   // Ended from outside with exit code 0 (a helper that waits its minute out
