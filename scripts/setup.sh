@@ -10,7 +10,7 @@ packages=(
   libsqlite3-dev sqlite3 libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-wqy-microhei qt6-translations-l10n
-  g++-mingw-w64-x86-64 python3
+  g++-mingw-w64-x86-64 googletest wine64 locales python3
   libreoffice-calc-nogui libreoffice-writer-nogui python3-xlrd poppler-utils
 )
 
