@@ -32,7 +32,7 @@ std::string keepFolder;
 class NoUi final : public UiServices {
  public:
   void ShowMessage(const MessageRequest&) override {}
-  std::optional<std::string> AskSaveFileName(const SaveDialogRequest&) override { return {}; }
+  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest&) override { return {}; }
   void PushBusyCursor() override {}
   void PopCursor() override {}
 };

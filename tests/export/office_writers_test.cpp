@@ -32,9 +32,10 @@ class OfficeWriters : public ::testing::Test {
   }
 
   // Exports through the export command and returns the text of the one box.
+  // `fileName` is CP936 program text; on disk the name is UTF-8.
   std::string ExportTo(const std::string& fileName) {
     ui_.messages.clear();
-    ui_.nextFileName = dir_.path() + fileName;
+    ui_.nextFileName = dir_.path() + platform::Cp936ToUtf8(fileName);
     ExportButtonClick(grid_, 0, [] {}, ExportLook{});
     EXPECT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.cursorDepth, 0) << "the hourglass is still showing";

@@ -9,7 +9,6 @@
 
 namespace {
 
-using win32_testing::Cp936Path;
 using win32_testing::ProgramFolder;
 using win32_testing::TempFolder;
 
@@ -24,26 +23,26 @@ TEST(ServerFile, EntriesThatReturnZeroSucceedFromAChineseFolderAndTheFileIsRelea
   std::filesystem::copy_file(ProgramFolder() / L"server_ok.dll", ocx);
   EXPECT_TRUE(RegisterServerFile(ocx));
   EXPECT_FALSE(IsLoaded(ocx));
-  EXPECT_TRUE(UnregisterServerFile(Cp936Path(ocx)));
+  EXPECT_TRUE(UnregisterServerFile(ocx));
   EXPECT_FALSE(IsLoaded(ocx));
 }
 
 TEST(ServerFile, AnyOtherStatusCodeIsAFailure) {
   const std::filesystem::path failing = ProgramFolder() / L"server_fails.dll";
   EXPECT_FALSE(RegisterServerFile(failing));    // E_FAIL, negative
-  EXPECT_FALSE(UnregisterServerFile(Cp936Path(failing)));  // S_FALSE, positive
+  EXPECT_FALSE(UnregisterServerFile(failing));  // S_FALSE, positive
   EXPECT_FALSE(IsLoaded(failing));
 }
 
 TEST(ServerFile, AFileWithoutTheEntryOrNoLibraryAtAllIsAFailure) {
   const std::filesystem::path without = ProgramFolder() / L"server_without_entries.dll";
   EXPECT_FALSE(RegisterServerFile(without));
-  EXPECT_FALSE(UnregisterServerFile(Cp936Path(without)));
+  EXPECT_FALSE(UnregisterServerFile(without));
   EXPECT_FALSE(IsLoaded(without));
 
   TempFolder folder(L"zelvoran-server");
   EXPECT_FALSE(RegisterServerFile(folder.path() / L"pdfview.ocx"));  // missing
-  EXPECT_FALSE(UnregisterServerFile(Cp936Path(folder.path() / L"pdfview.ocx")));
+  EXPECT_FALSE(UnregisterServerFile(folder.path() / L"pdfview.ocx"));
   EXPECT_FALSE(RegisterServerFile(""));
   const std::filesystem::path text = folder.path() / L"notes.ocx";
   std::ofstream(text) << "not a library\n";
