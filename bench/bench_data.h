@@ -1,9 +1,13 @@
 #pragma once
 // Generated text shared by the benchmarks. Narrow literals are CP936 bytes,
 // so every generated text is CP936, as the program reads it.
+#include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "base/ui_services.h"
 
 namespace bench_data {
 
@@ -33,5 +37,14 @@ inline std::string Pick(const std::vector<std::string>& from, std::mt19937& rng)
 
 // The settings rows A1..A5 the benchmarks' databases carry.
 inline std::vector<std::string> BenchSettings() { return {"0", "精确", "", "T", "1"}; }
+
+// Boxes, dialogs and the hourglass of the writers, with no window behind them.
+class SilentUi final : public UiServices {
+ public:
+  void ShowMessage(const MessageRequest&) override {}
+  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest&) override { return {}; }
+  void PushBusyCursor() override {}
+  void PopCursor() override {}
+};
 
 }  // namespace bench_data

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/ui_services.h"
+#include "bench/bench_data.h"
 #include "grid/grid_model.h"
 #include "export/csv_writer.h"
 #include "export/fixed_width_writer.h"
@@ -20,15 +21,6 @@ namespace {
 
 constexpr int kRows = 100000;
 constexpr int kCols = 9;
-
-// The fixed-width writer shows the hourglass; there is no window here.
-class NoUi final : public UiServices {
- public:
-  void ShowMessage(const MessageRequest&) override {}
-  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest&) override { return {}; }
-  void PushBusyCursor() override {}
-  void PopCursor() override {}
-};
 
 // About 40 bytes: Chinese criterion text with a varying number and, now and
 // then, a comma or a line break, as real criteria have.
@@ -43,7 +35,7 @@ std::string CellText(int row, int col) {
 struct Fixture {
   std::string folder;
   GridModel grid;
-  NoUi ui;
+  bench_data::SilentUi ui;
 
   Fixture() {
     std::string pattern = (std::filesystem::temp_directory_path() / "export-bench-XXXXXX").string();

@@ -29,18 +29,10 @@ namespace fs = std::filesystem;
 constexpr int kCriteria = 333;
 std::string keepFolder;
 
-class NoUi final : public UiServices {
- public:
-  void ShowMessage(const MessageRequest&) override {}
-  std::optional<std::filesystem::path> AskSaveFileName(const SaveDialogRequest&) override { return {}; }
-  void PushBusyCursor() override {}
-  void PopCursor() override {}
-};
-
 struct Fixture {
   fs::path folder;
   GridModel grid;
-  NoUi ui;
+  bench_data::SilentUi ui;
 
   Fixture() {
     std::string pattern = (fs::temp_directory_path() / "office-bench-XXXXXX").string();

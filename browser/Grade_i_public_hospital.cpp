@@ -16,6 +16,7 @@
 #include "base/Excel_unit.h"
 #include "base/app_folder.h"
 #include "base/error_report.h"
+#include "base/window_placement.h"
 #include "base/qt_text.h"
 #include "base/shutdown.h"
 #include "browser/button_pictures.h"
@@ -260,11 +261,7 @@ void TForm_grade_hospital::setVisible(bool visible) {
     shown_ = true;
     gate_.Run([this] { FormShow(); });
     // The first showing places the window at the centre of the screen.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
   }
   QWidget::setVisible(visible);
   // No taskbar button, where windows are real native ones (not offscreen).

@@ -99,6 +99,15 @@ PdfviewControl::PdfviewControl(QWidget* parent) : QWidget(parent) {
   ShowNothing(QString(), QString());
 }
 
+PdfviewControl::~PdfviewControl() {
+  // The view and the document are destroyed with this widget's children,
+  // after this object has stopped being a PdfviewControl; closing the
+  // document then resizes the view's scroll bars, which must not call back.
+  disconnect(view_->verticalScrollBar(), nullptr, this, nullptr);
+  disconnect(view_, nullptr, this, nullptr);
+  view_->setDocument(nullptr);
+}
+
 void PdfviewControl::BuildBar(QWidget* bar) {
   zoomOut_ = BarButton(bar, QStringLiteral(u"－"), QStringLiteral(u"缩小 (Ctrl+-)"));
   zoomIn_ = BarButton(bar, QStringLiteral(u"＋"), QStringLiteral(u"放大 (Ctrl++)"));

@@ -22,6 +22,7 @@ class PdfviewControl final : public QWidget,
                              private controls::DispatchInterface {
  public:
   explicit PdfviewControl(QWidget* parent);
+  ~PdfviewControl() override;
 
   // controls::Control
   QWidget* widget() override { return this; }

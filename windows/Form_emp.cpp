@@ -9,6 +9,7 @@
 
 #include "base/app_folder.h"
 #include "base/error_report.h"
+#include "base/window_placement.h"
 #include "base/qt_text.h"
 #include "platform/codepage.h"
 #include "windows/PDFVIEWLib_TLB.h"
@@ -53,12 +54,7 @@ void TForm2::setVisible(bool visible) {
   // Centred on the screen when shown, frame included.
   if (visible && !isVisible()) {
     create();  // the native window first, so that the frame's size is known where it can be
-    if (const QScreen* screen = this->screen()) {
-      const QRect area = screen->availableGeometry();
-      const QRect frame = frameGeometry();
-      move(area.x() + (area.width() - frame.width()) / 2,
-           area.y() + (area.height() - frame.height()) / 2);
-    }
+    CentreOnScreen(*this);
   }
   QDialog::setVisible(visible);
 }

@@ -18,6 +18,7 @@
 #include "base/Excel_unit.h"
 #include "base/app_folder.h"
 #include "base/error_report.h"
+#include "base/window_placement.h"
 #include "base/qt_text.h"
 #include "base/shutdown.h"
 #include "store/settings_record.h"
@@ -176,12 +177,7 @@ void TForm1::Timer1Timer() {
 void TForm1::setVisible(bool visible) {
   if (visible && !isVisible()) {
     create();  // the native window first, so that the frame's size is known where it can be
-    if (const QScreen* screen = this->screen()) {
-      const QRect area = screen->availableGeometry();
-      const QRect frame = frameGeometry();
-      move(area.x() + (area.width() - frame.width()) / 2,
-           area.y() + (area.height() - frame.height()) / 2);
-    }
+    CentreOnScreen(*this);
     KeepEmptyCaptionEmpty();
   }
   QWidget::setVisible(visible);

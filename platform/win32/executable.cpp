@@ -1,6 +1,6 @@
 #include "platform/executable.h"
 
-#include <windows.h>
+#include "platform/win32/module_file_name.h"
 
 #include <string>
 
@@ -10,20 +10,7 @@ const char* ProgramExecutableName() { return "Zelvoran.exe"; }
 
 // The wide form of the path holds every character of the folder's name,
 // whatever the system's ANSI code page.
-std::filesystem::path ExecutablePath() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return {};
-    // A full buffer means the path may have been cut: try again with more room.
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      return std::filesystem::path(buffer);
-    }
-    if (buffer.size() >= 32768) return {};
-    buffer.resize(buffer.size() * 2);
-  }
-}
+std::filesystem::path ExecutablePath() { return win32::ModuleFileName(nullptr); }
 
 std::filesystem::path ExecutableFolder() {
   const std::filesystem::path path = ExecutablePath();

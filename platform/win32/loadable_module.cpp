@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/module_file_name.h"
+
 #include <string>
 
 namespace platform {
@@ -55,17 +57,7 @@ std::filesystem::path ModulePathOf(const void* address) {
           GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
           static_cast<LPCWSTR>(address), &module))
     return {};
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return {};
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      return std::filesystem::path(buffer);
-    }
-    if (buffer.size() >= 32768) return {};
-    buffer.resize(buffer.size() * 2);
-  }
+  return win32::ModuleFileName(module);
 }
 
 }  // namespace platform
