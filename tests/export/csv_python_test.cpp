@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr const char* kPython = "/usr/bin/python3";
-
 // Reads the CSV file (CP936) and writes every cell as hex of its CP936 bytes,
 // cells separated by spaces, one row per line.
 constexpr const char* kReader = R"(import csv, sys
@@ -22,28 +20,15 @@ with open(sys.argv[1], encoding='gbk', newline='') as f, open(sys.argv[2], 'w') 
         out.write(' '.join('=' + cell.encode('gbk').hex() for cell in row) + '\n')
 )";
 
-std::string Unhex(const std::string& hex) {
-  std::string bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  return bytes;
-}
-
 std::vector<std::vector<std::string>> ReadBackWithPython(const std::string& csvFile,
                                                          const std::string& folder) {
-  std::ofstream(folder + "reader.py") << kReader;
-  const std::string command = std::string(kPython) + " " + folder + "reader.py " + csvFile + " " +
-                              folder + "cells.txt";
-  EXPECT_EQ(std::system(command.c_str()), 0);
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream lines(testing_support::ReadFileBytes(folder + "cells.txt"));
-  for (std::string line; std::getline(lines, line);) {
-    rows.emplace_back();
-    std::istringstream cells(line);
-    for (std::string cell; cells >> cell;) rows.back().push_back(Unhex(cell.substr(1)));
-  }
+  std::vector<std::vector<std::string>> rows = export_tests::RunReader(kReader, csvFile, folder);
+  for (auto& row : rows)
+    for (auto& cell : row) cell = export_tests::Unhex(cell);
   return rows;
 }
+
+using export_tests::kPython;
 
 TEST(CsvWithPython, EveryCellRoundTripsExceptLineBreaksBesideCommas) {
   if (!std::filesystem::exists(kPython)) GTEST_SKIP() << kPython << " is missing";

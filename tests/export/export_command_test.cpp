@@ -23,17 +23,8 @@ using export_tests::CriteriaGrid;
 using export_tests::RecordingUi;
 using testing_support::ReadFileBytes;
 
-class ExportCommand : public ::testing::Test {
+class ExportCommand : public export_tests::ExportFolderTest {
  protected:
-  void SetUp() override {
-    SetUi(&ui_);
-    SetAppFolderForTests(dir_.path());
-  }
-  void TearDown() override {
-    SetUi(nullptr);
-    SetAppFolderForTests("");
-  }
-
   // Exports to `fileName` (under the temp folder) and returns the one box shown.
   MessageRequest ExportTo(const std::string& fileName) {
     ui_.messages.clear();
@@ -52,8 +43,6 @@ class ExportCommand : public ::testing::Test {
     return names;
   }
 
-  testing_support::TempDir dir_;
-  RecordingUi ui_;
   ExportLook look_;
   GridModel grid_ = CriteriaGrid({{"1.1", "A,B", "医生", "书写\r\n记录", "基础", "", "4", "x"}});
   int hides_ = 0;

@@ -1,11 +1,19 @@
 #pragma once
-// Small grids and a recording UiServices for the export tests.
+// Small grids, a recording UiServices, a test folder that stands in for the
+// program's folder, and Python read-backs for the export tests.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/app_folder.h"
 #include "base/ui_services.h"
 #include "grid/grid_model.h"
+#include "tests/support/test_db.h"
 
 namespace export_tests {
 
@@ -57,5 +65,52 @@ class RecordingUi final : public UiServices {
   }
   void PopCursor() override { --cursorDepth; }
 };
+
+// Every export test: the recording UI answers the dialogs, and a fresh
+// temporary folder is the program's folder.
+class ExportFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetUi(&ui_);
+    SetAppFolderForTests(dir_.path());
+  }
+  void TearDown() override {
+    SetUi(nullptr);
+    SetAppFolderForTests("");
+  }
+
+  testing_support::TempDir dir_;
+  RecordingUi ui_;
+};
+
+// The Python that reads exported files back (Debian's, where xlrd lives).
+inline constexpr const char* kPython = "/usr/bin/python3";
+
+inline std::string Unhex(const std::string& hex) {
+  std::string bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return bytes;
+}
+
+// Runs a reader script on `input` (its output file is its second argument)
+// and returns its lines split at blanks, each cell without its leading "="
+// (readers write "=<hex>" per cell, so an empty cell is still a word).
+inline std::vector<std::vector<std::string>> RunReader(const std::string& script,
+                                                       const std::string& input,
+                                                       const std::string& folder) {
+  std::ofstream(folder + "reader.py") << script;
+  const std::string command = std::string(kPython) + " " + folder + "reader.py '" + input +
+                              "' " + folder + "cells.txt";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(testing_support::ReadFileBytes(folder + "cells.txt"));
+  for (std::string line; std::getline(lines, line);) {
+    rows.emplace_back();
+    std::istringstream cells(line);
+    for (std::string cell; cells >> cell;) rows.back().push_back(cell.substr(1));
+  }
+  return rows;
+}
 
 }  // namespace export_tests

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 using export_tests::RecordingUi;
 using Rows = std::vector<std::vector<std::string>>;
 
-constexpr const char* kPython = "/usr/bin/python3";
+using export_tests::kPython;
 
 // Every cell of the first sheet as hex of its GBK bytes.
 constexpr const char* kXlsReader = R"(import sys, xlrd
@@ -74,28 +74,8 @@ with open(sys.argv[2], 'w') as out:
         out.write(' '.join(cells) + '\n')
 )";
 
-std::string Unhex(const std::string& hex) {
-  std::string bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  return bytes;
-}
-
-// Runs a reader script and returns its lines split into cells ("=hex[:x]").
-Rows RunReader(const std::string& script, const std::string& input, const std::string& folder) {
-  std::ofstream(folder + "reader.py") << script;
-  const std::string command = std::string(kPython) + " " + folder + "reader.py '" + input +
-                              "' " + folder + "cells.txt";
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  Rows rows;
-  std::istringstream lines(testing_support::ReadFileBytes(folder + "cells.txt"));
-  for (std::string line; std::getline(lines, line);) {
-    rows.emplace_back();
-    std::istringstream cells(line);
-    for (std::string cell; cells >> cell;) rows.back().push_back(cell.substr(1));
-  }
-  return rows;
-}
+using export_tests::RunReader;
+using export_tests::Unhex;
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -103,13 +83,12 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-class OfficeWithLibreOffice : public ::testing::Test {
+class OfficeWithLibreOffice : public export_tests::ExportFolderTest {
  protected:
   void SetUp() override {
+    ExportFolderTest::SetUp();
     if (!platform::PlatformAutomationServer().Obtain("excel.application"))
       GTEST_SKIP() << "LibreOffice (soffice) is not installed; the office exports cannot run";
-    SetUi(&ui_);
-    SetAppFolderForTests(dir_.path());
     // The server's temporary folders go here, so the test sees they are gone.
     fs::create_directory(scratch_);
     const char* old = std::getenv("TMPDIR");
@@ -117,8 +96,7 @@ class OfficeWithLibreOffice : public ::testing::Test {
     setenv("TMPDIR", scratch_.c_str(), 1);
   }
   void TearDown() override {
-    SetUi(nullptr);
-    SetAppFolderForTests("");
+    ExportFolderTest::TearDown();
     if (oldTmp_) setenv("TMPDIR", oldTmp_->c_str(), 1); else unsetenv("TMPDIR");
   }
 
@@ -151,10 +129,8 @@ class OfficeWithLibreOffice : public ::testing::Test {
     return dir_.path() + platform::Cp936ToUtf8(name);
   }
 
-  testing_support::TempDir dir_;
   std::string scratch_ = dir_.path() + "tmp";
   std::optional<std::string> oldTmp_;
-  RecordingUi ui_;
 };
 
 TEST_F(OfficeWithLibreOffice, WorkbookHoldsEveryCellAndReplacesTheOldFile) {

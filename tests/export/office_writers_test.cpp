@@ -20,17 +20,8 @@ using export_tests::MakeGrid;
 using export_tests::RecordingUi;
 using testing_support::RecordingAutomation;
 
-class OfficeWriters : public ::testing::Test {
+class OfficeWriters : public export_tests::ExportFolderTest {
  protected:
-  void SetUp() override {
-    SetUi(&ui_);
-    SetAppFolderForTests(dir_.path());
-  }
-  void TearDown() override {
-    SetUi(nullptr);
-    SetAppFolderForTests("");
-  }
-
   // Exports through the export command and returns the text of the one box.
   // `fileName` is CP936 program text; on disk the name is UTF-8.
   std::string ExportTo(const std::string& fileName) {
@@ -47,8 +38,6 @@ class OfficeWriters : public ::testing::Test {
     return "path\"" + dir_.path() + platform::Cp936ToUtf8(fileName) + "\"";
   }
 
-  testing_support::TempDir dir_;
-  RecordingUi ui_;
   RecordingAutomation office_;
   GridModel grid_ = CriteriaGrid({{"1.1", "A,B", "医生", "书写\r\n记录", "基础", "", "4", "x"},
                                   {"1.2", "他说\"好\"", "it's", "a\rb", "", "", "", "末"}});
