@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -61,14 +62,31 @@ void InstallTestCloseTimers(QWidget* mainWindow) {
   if (closings.isEmpty()) return;
   QPointer<QWidget> main(mainWindow);
   for (const QByteArray& item : closings.split(',')) {
-    const QList<QByteArray> parts = item.split('@');
-    if (parts.size() != 2) continue;
+    const qsizetype at = item.indexOf('@');
+    if (at < 0) continue;
+    const QByteArrayList parts{item.left(at), item.mid(at + 1)};
     const QByteArray which = parts[0];
-    QTimer::singleShot(parts[1].toInt(), [which, main] {
+    auto act = [which, main] {
       if (which == "main" && main) main->close();
       if (which == "exit" && main)
         if (auto* button = main->findChild<QAbstractButton*>("RzBitBtnExit")) button->click();
       if (which == "progress" && Form1) Form1->close();
+    };
+    bool isTime = false;
+    const int ms = parts[1].toInt(&isTime);
+    if (isTime) {
+      QTimer::singleShot(ms, act);
+      continue;
+    }
+    // A file name: the window closes once that file exists.
+    const QString trigger = QString::fromLocal8Bit(parts[1]);
+    auto* poll = new QTimer(QCoreApplication::instance());
+    QObject::connect(poll, &QTimer::timeout, [poll, trigger, act] {
+      if (!QFileInfo::exists(trigger)) return;
+      poll->stop();
+      poll->deleteLater();
+      act();
     });
+    poll->start(100);
   }
 }

@@ -6,7 +6,9 @@
 //       file as "caption<TAB>text<LF>" (UTF-8) and answered with OK at once;
 //   ZELVORAN_TEST_CLOSE=<what>@<ms>[,...]  after <ms> of running, the
 //       window ("main" or "progress") is closed as by its close box, or
-//       ("exit") the exit button "退出" is clicked;
+//       ("exit") the exit button "退出" is clicked; <what>@<file> does the
+//       same once that file exists (a script closes the program when it
+//       is done with it);
 //   ZELVORAN_TEST_END_NAME=<name>  the executable name (bare, or a full
 //       path) that the exit sequence and the progress window end. Unset,
 //       the test build ends the full path it runs under, so it ends itself

@@ -1,6 +1,6 @@
 #pragma once
 // Fixed-width export (.dat): every column w + 1 bytes wide, w being the
-// longest first line (bytes up to the first CR) of the column's export texts;
+// longest first line (bytes up to the first CR or LF) of the column's export texts;
 // each text aligned the way the grid aligns its cell. CR LF after every line.
 #include <filesystem>
 #include <string>

@@ -15,7 +15,6 @@ GridModel::GridModel(const TextMeasurer* measurer) : measurer_(measurer) {
   rowHeights_.assign(1, kDefaultRowHeight);
   widest_.assign(colCount_, 0);
   widestStale_.assign(colCount_, false);
-  fixedRows_ = 0;
 }
 
 void GridModel::SetMeasurer(const TextMeasurer* measurer) {

@@ -70,7 +70,7 @@ class GridModel {
   int WidestFirstLine(int col) const;
 
   // Every data column (1 to last) becomes its widest first line + 8, at least
-  // 10; then e is added when not 0, again at least 10.
+  // 10; then `extra` is added when not 0, again at least 10.
   void FitDataColumns(int extra);
   // The row's height becomes its tallest wrapped cell + 6, at least 21.
   void FitRowHeight(int row);
@@ -88,7 +88,7 @@ class GridModel {
   Listener* listener_ = nullptr;
   int colCount_ = 9;
   int fixedCols_ = 1;
-  int fixedRows_ = 1;
+  int fixedRows_ = 0;
   std::vector<std::vector<std::string>> rows_;
   std::vector<int> colWidths_;
   std::vector<int> rowHeights_;

@@ -1,18 +1,44 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs (only those missing), then
-# configures and builds the project into ./build (not with --packages-only).
+# Installs the Debian packages that are missing, then configures and builds
+# the project into ./build.
+#
+#   scripts/setup.sh [--tests] [--headless] [--packages-only]
+#
+# Without options: what building and running the program needs. --tests adds
+# what building and running the test suite and the benchmarks needs (the
+# Windows cross-build with Wine, GoogleTest, Google Benchmark, the readers of
+# exported files) and builds the suite; --headless adds the virtual display,
+# the window tool and the screenshot tools with which run.sh shows the program
+# on a machine without a display. --packages-only installs and stops.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
+# Building and running Zelvoran. LibreOffice writes the Excel and Word exports.
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-pdf-dev libqt6pdfwidgets6 libgl-dev libxcb1-dev
-  libsqlite3-dev sqlite3 libjpeg-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth imagemagick fonts-wqy-microhei qt6-translations-l10n
-  g++-mingw-w64-x86-64 googletest wine64 locales python3
-  libreoffice-calc-nogui libreoffice-writer-nogui python3-xlrd poppler-utils
+  libsqlite3-dev libjpeg-dev fonts-wqy-microhei qt6-translations-l10n
+  libreoffice-calc-nogui libreoffice-writer-nogui
 )
+# The test suite and the benchmarks.
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev sqlite3
+  g++-mingw-w64-x86-64 googletest wine64 locales
+  python3 python3-xlrd poppler-utils
+)
+# Showing the program without a display.
+headless_packages=(xvfb xauth imagemagick xdotool)
+
+tests=0
+packages_only=0
+for arg in "$@"; do
+  case "$arg" in
+    --tests) tests=1; packages+=("${test_packages[@]}") ;;
+    --headless) packages+=("${headless_packages[@]}") ;;
+    --packages-only) packages_only=1 ;;
+    *) echo "setup.sh: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,10 +52,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-[ "${1:-}" = "--packages-only" ] && exit 0
+[ "$packages_only" -eq 1 ] && exit 0
 
 build="$here/build"
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure=(cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "$tests" -eq 1 ]; then
+  # Asked for, the suite is required: a missing piece is an error, not a
+  # silently smaller build. Configuring again is quick and picks up what was
+  # installed since the last time.
+  "${configure[@]}" -DZELVORAN_BUILD_TESTS=ON
+elif [ ! -f "$build/build.ninja" ]; then
+  "${configure[@]}"
 fi
 cmake --build "$build" -j "$(nproc)"

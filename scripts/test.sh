@@ -21,13 +21,13 @@ for arg in "$@"; do
 done
 
 if [ "$sanitize" -eq 0 ]; then
-  "$here/scripts/setup.sh"
+  "$here/scripts/setup.sh" --tests
   cd "$here/build"
   QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2 "${ctest_args[@]}"
   exit
 fi
 
-"$here/scripts/setup.sh" --packages-only
+"$here/scripts/setup.sh" --tests --packages-only
 build="$here/build-asan"
 sanitizers="-fsanitize=address,undefined"
 if [ ! -f "$build/build.ninja" ]; then
@@ -38,7 +38,7 @@ if [ ! -f "$build/build.ninja" ]; then
     -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" \
     -DCMAKE_SHARED_LINKER_FLAGS="$sanitizers" \
     -DCMAKE_MODULE_LINKER_FLAGS="$sanitizers" \
-    -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+    -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DZELVORAN_BUILD_TESTS=ON
 fi
 cmake --build "$build" -j "$(nproc)"
 

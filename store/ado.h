@@ -1,6 +1,6 @@
 #pragma once
 // The connection and query objects through which every statement runs.
-// They follow the ADO protocol the program was written against: close, set
+// A query is used in a fixed order: close, set
 // the text, open (a select; the whole result is read at once, so the record
 // count is known) or execute (an update); first, next, end test; fields read
 // by position or by name, always as text. Text crosses this border as CP936.

@@ -1,6 +1,8 @@
 #pragma once
-// Every statement the program runs, built in Jet syntax to the letter. Text
-// placed between single quotes always passes through QuoteText first.
+// Every statement the program runs, written in Jet (Access) syntax, the form in
+// which the program states them; the Jet dialect adapter turns them into
+// SQLite just before they are prepared. Text placed between single quotes
+// always passes through QuoteText first.
 #include <string>
 #include <string_view>
 

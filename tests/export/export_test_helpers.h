@@ -83,7 +83,9 @@ class ExportFolderTest : public ::testing::Test {
   RecordingUi ui_;
 };
 
-// The Python that reads exported files back (Debian's, where xlrd lives).
+// The Python that reads exported files back: Debian's own, because that is
+// where python3-xlrd installs its module (a python3 found first on PATH, a
+// pyenv one say, has no xlrd). The tests that need it skip when it is missing.
 inline constexpr const char* kPython = "/usr/bin/python3";
 
 inline std::string Unhex(const std::string& hex) {

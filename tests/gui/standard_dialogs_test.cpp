@@ -26,6 +26,7 @@
 #include "platform/codepage.h"
 #include "tests/support/browser_fixture.h"
 #include "tests/support/test_db.h"
+#include "tests/support/wait_until.h"
 
 using namespace testing_support;
 
@@ -46,12 +47,6 @@ void WhenModalOpens(std::function<void(QWidget*)> answer) {
   poll->start();
 }
 
-// Lets the dialog's file list catch up until `done` holds (or 10 s passed).
-void WaitFor(const std::function<bool()>& done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 10000) QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 std::set<QString> ListedFiles(QFileDialog* dialog) {
   auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
@@ -109,12 +104,12 @@ TEST_F(StandardDialogs, SaveDialogDescribesEachFileTypeAsWrittenAndFiltersByItsP
     if (!types) return dialog->reject();
     shownFirst = types->currentText();
     for (int i = 0; i < types->count(); ++i) descriptions << types->itemText(i);
-    WaitFor([&] { return ListedFiles(dialog).size() == 1; });
+    EXPECT_TRUE(WaitUntil([&] { return ListedFiles(dialog).size() == 1; }));
     excelFiles = ListedFiles(dialog);
     // The user steps to the CSV entry with the keyboard.
     types->setFocus();
     QTest::keyClick(types, Qt::Key_Down);
-    WaitFor([&] { return ListedFiles(dialog).count(QStringLiteral("a.csv")) == 1; });
+    EXPECT_TRUE(WaitUntil([&] { return ListedFiles(dialog).count(QStringLiteral("a.csv")) == 1; }));
     csvFiles = ListedFiles(dialog);
     auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     if (!name) return dialog->reject();

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <QStandardPaths>
+
 extern char** environ;
 
 namespace testing_support {
@@ -42,13 +44,16 @@ pid_t ChildProcesses::Start(const std::string& exe, const std::vector<std::strin
 pid_t ChildProcesses::StartSleeper(const std::string& folder, const std::string& name) {
   // The path as /proc/<pid>/exe will show it, symbolic links resolved.
   const std::string path = std::filesystem::canonical(folder).string() + "/" + name;
-  std::filesystem::copy_file("/bin/sleep", path);
+  const QString sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
+  if (sleep.isEmpty()) return -1;
+  std::filesystem::copy_file(sleep.toStdString(), path);
   std::filesystem::permissions(path, std::filesystem::perms::owner_all);
   const pid_t pid = Start(path, {"60"});
   if (pid < 0) return pid;
   // posix_spawn returns before the new program has replaced the child's image.
   const std::string link = "/proc/" + std::to_string(pid) + "/exe";
-  for (int k = 0; k < 500; ++k) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline) {
     std::error_code ec;
     if (std::filesystem::read_symlink(link, ec) == path) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -74,6 +79,8 @@ bool ChildProcesses::EndedBySignal(pid_t pid, std::chrono::milliseconds limit) {
 }
 
 bool ChildProcesses::StillRuns(pid_t pid) {
+  // That a process was NOT ended cannot be waited for; a short grace lets a
+  // signal that was already sent arrive before the answer.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   return waitpid(pid, nullptr, WNOHANG) == 0;
 }
