@@ -8,18 +8,22 @@ reading first. This script is run by hand when that data should be taken
 again; the build only reads the table it wrote:
 
     apt-get install golang-github-mozillazg-go-pinyin-dev
-    python3 scripts/make_gbk_initials.py > data/gbk_initials.txt
+    python3 scripts/make_gbk_initials.py [path/to/pinyin_dict.go]
+
+The table is replaced only once it is complete and the check below passed.
 
 The first-level characters of GB2312 (B0A1 to D7F9) are ordered by pinyin, so
 the program takes their initial from the code's range; the table holds "."
 there. Before writing, the script checks that range table against the data:
 every first-level character's range initial must be one of its readings.
 """
+import os
 import re
 import sys
 import unicodedata
 
 DEFAULT_DICT = "/usr/share/gocode/src/github.com/mozillazg/go-pinyin/pinyin_dict.go"
+TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "gbk_initials.txt")
 
 # First code of each initial among the first-level characters; the same table
 # the program uses (base/pinyin_initials.cpp).
@@ -98,13 +102,14 @@ def main():
     print(f"level 1: {checked} characters agree with the range table; "
           f"{first_differs} of them are read first another way in the data", file=sys.stderr)
 
-    out = sys.stdout
-    out.write("# Pinyin initial of every GBK double-byte character, one line per lead byte.\n")
-    out.write("# A line is the lead byte in hex, a blank, then one mark for each trail byte\n")
-    out.write("# 40 to FE: the initial, \".\" where the code's range gives it (GB2312 level 1),\n")
-    out.write("# \"-\" for no reading (symbols, unassigned codes, trail byte 7F).\n")
-    out.write("# Written by scripts/make_gbk_initials.py from the readings of the Debian package\n")
-    out.write("# golang-github-mozillazg-go-pinyin-dev (Unihan-derived, most common first).\n")
+    lines = [
+        "# Pinyin initial of every GBK double-byte character, one line per lead byte.",
+        "# A line is the lead byte in hex, a blank, then one mark for each trail byte",
+        "# 40 to FE: the initial, \".\" where the code's range gives it (GB2312 level 1),",
+        "# \"-\" for no reading (symbols, unassigned codes, trail byte 7F).",
+        "# Written by scripts/make_gbk_initials.py from the readings of the Debian package",
+        "# golang-github-mozillazg-go-pinyin-dev (Unihan-derived, most common first).",
+    ]
     with_reading = 0
     for lead in range(0x81, 0xFF):
         marks = []
@@ -115,13 +120,17 @@ def main():
                 continue
             ch = gbk_char(code) if trail != 0x7F else None
             letter = None
-            if ch is not None and len(ch) == 1 and ord(ch) in readings:
+            if ch is not None and len(ch) == 1 and readings.get(ord(ch)):
                 letter = first_letter(readings[ord(ch)][0])
             marks.append(letter or "-")
             with_reading += letter is not None
-        out.write(f"{lead:02X} {''.join(marks)}\n")
-    print(f"other GBK characters with a reading: {with_reading}", file=sys.stderr)
+        lines.append(f"{lead:02X} {''.join(marks)}")
 
+    table = os.path.normpath(TABLE)
+    with open(table + ".new", "w", encoding="ascii", newline="\n") as f:
+        f.write("\n".join(lines) + "\n")
+    os.replace(table + ".new", table)
+    print(f"other GBK characters with a reading: {with_reading}; written to {table}", file=sys.stderr)
 
 if __name__ == "__main__":
     main()
