@@ -10,6 +10,7 @@
 
 #include "grid/grid_model.h"
 #include "browser/handler_gate.h"
+#include "browser/line_cache.h"
 #include "browser/memo_lines.h"
 #include "store/ado.h"
 
@@ -75,7 +76,7 @@ class TForm_grade_hospital : public QWidget {
 
   // --- model behind the controls ----------------------------------------
   GridModel& grid() { return grid_; }
-  const MemoLines& lineCache() const { return cacheLines_; }
+  const LineCache& lineCache() const { return cacheLines_; }
   const MemoLines& suggestionLines() const { return suggestionLines_; }
   HandlerGate& gate() { return gate_; }
   // Replaces the measurer (tests use a deterministic one).
@@ -134,7 +135,7 @@ class TForm_grade_hospital : public QWidget {
 
   GridModel grid_;
   std::unique_ptr<QtTextMeasurer> qtMeasurer_;
-  MemoLines cacheLines_{"Memocontent"};
+  LineCache cacheLines_{"Memocontent"};
   MemoLines suggestionLines_{"Memocontent"};
   // The lines the suggestion list shows on the screen. They are the
   // suggestion lines but while column stepping builds new ones, which the

@@ -1,6 +1,7 @@
 #include "browser/line_cache.h"
 
 #include "base/Excel_unit.h"
+#include "base/pinyin_initials.h"
 
 std::string CriterionLine(const store::AdoQuery& query, int k) {
   std::string line = query.Field(0);
@@ -13,12 +14,27 @@ std::string CriterionLine(const store::AdoQuery& query, int k) {
   return line;
 }
 
-void FilterLineCache(const MemoLines& cache, std::string_view searchText, MemoLines& suggestions) {
+void LineCache::Clear() {
+  lines_.Clear();
+  initials_.clear();
+}
+
+void LineCache::Append(std::string_view text) {
+  lines_.Append(text);
+  for (int i = static_cast<int>(initials_.size()); i < lines_.Count(); ++i)
+    initials_.push_back(PinyinInitials(lines_.Line(i)));
+}
+
+void FilterLineCache(const LineCache& cache, std::string_view searchText, MemoLines& suggestions) {
   suggestions.Clear();
   const std::string needle = AsciiUpper(searchText);
+  const bool byInitials = IsInitialsKeyword(searchText);
+  const std::string initialsNeedle = AsciiLower(searchText);
   for (int i = 0; i < cache.Count(); ++i) {
     const std::string_view line = cache.Line(i);
-    if (ContainsFolded(line, needle)) suggestions.Append(line);
+    if (ContainsFolded(line, needle) ||
+        (byInitials && cache.Initials(i).find(initialsNeedle) != std::string_view::npos))
+      suggestions.Append(line);
   }
   if (suggestions.Count() == 0) suggestions.Append(kNoMatchMessage);
 }

@@ -1,6 +1,7 @@
 #include "store/statements.h"
 
 #include "base/Excel_unit.h"
+#include "base/pinyin_initials.h"
 
 namespace store {
 namespace {
@@ -44,16 +45,28 @@ std::string SettingsUpdate(std::string_view code, std::string_view value) {
 }
 
 std::string FuzzySearchStatement(int k, std::string_view s) {
-  std::string condition;
   const std::string quoted = QuoteText(s);
+  const bool byInitials = IsInitialsKeyword(s);
+  // "<operand> like '%s%'"; a keyword of ASCII letters only also matches the
+  // operand's pinyin initials ("yzcl" finds 医嘱处理), through the function
+  // that every connection registers (AdoConnection::Open).
+  // The function takes the columns one by one ("a,b"), the like their join.
+  const auto like = [&](const std::string& operand, const std::string& columns, bool trailingBlank) {
+    std::string condition =
+        byInitials ? " (" + operand + " like '%" + quoted + "%' or " + kInitialsFunction + "(" +
+                         columns + ") like '%" + quoted + "%')"
+                   : " " + operand + " like '%" + quoted + "%'";
+    if (trailingBlank) condition += ' ';
+    return condition;
+  };
+  std::string condition;
   if (k == 0) {
-    condition = std::string(" ") + kJoinedColumns + " like '%" + quoted + "%' ";
+    condition = like(kJoinedColumns, kEightColumns, true);
   } else if (k >= 1 && k <= 8) {
     const std::string column = kColumnNames[k];
-    condition = s.empty() ? " " + column + " is null "
-                          : " " + column + " like '%" + quoted + "%' ";
+    condition = s.empty() ? " " + column + " is null " : like(column, column, true);
   } else {
-    condition = std::string(" ") + kJoinedColumns + " like '%" + quoted + "%'";
+    condition = like(kJoinedColumns, kEightColumns, false);
   }
   return FuzzyHead() + condition + " order by serrial_number asc  ";
 }

@@ -27,7 +27,14 @@ std::string QuoteText(std::string_view text);
 // code is "A1", "A2", "A3" or "A5".
 std::string SettingsUpdate(std::string_view code, std::string_view value);
 
+// The SQL function, registered on every connection, that gives the pinyin
+// initials (PinyinInitials) of its arguments joined as text; NULL when all
+// of them are NULL.
+inline constexpr const char* kInitialsFunction = "pinyin_initials";
+
 // The fuzzy keyword search for selector index k and (trimmed) search text s.
+// A keyword of ASCII letters only also matches the pinyin initials of the
+// column (or of the eight joined).
 std::string FuzzySearchStatement(int k, std::string_view s);
 
 // The serial filter: serial number n when not empty, else a like over s.

@@ -41,14 +41,24 @@ TEST(StatementTexts, KeywordSearch) {
   const std::string head =
       "select  " + kEight + " from Public_hospital_assessment where";
   const std::string tail = " order by serrial_number asc  ";
-  EXPECT_EQ(store::FuzzySearchStatement(0, "ab"), head + " " + kJoined + " like '%ab%' " + tail);
+  EXPECT_EQ(store::FuzzySearchStatement(0, "ab1"), head + " " + kJoined + " like '%ab1%' " + tail);
   EXPECT_EQ(store::FuzzySearchStatement(0, ""), head + " " + kJoined + " like '%%' " + tail);
-  EXPECT_EQ(store::FuzzySearchStatement(1, "x"), head + " project_number like '%x%' " + tail);
+  EXPECT_EQ(store::FuzzySearchStatement(1, "x y"), head + " project_number like '%x y%' " + tail);
   EXPECT_EQ(store::FuzzySearchStatement(3, ""), head + " job_role is null " + tail);
   EXPECT_EQ(store::FuzzySearchStatement(8, "评"), head + " scoring_criteria like '%评%' " + tail);
   EXPECT_EQ(store::FuzzySearchStatement(8, ""), head + " scoring_criteria is null " + tail);
   // No item selected: no blank after the closing quote.
-  EXPECT_EQ(store::FuzzySearchStatement(-1, "ab"), head + " " + kJoined + " like '%ab%'" + tail);
+  EXPECT_EQ(store::FuzzySearchStatement(-1, "ab1"), head + " " + kJoined + " like '%ab1%'" + tail);
+  // A keyword of letters only also matches the pinyin initials.
+  EXPECT_EQ(store::FuzzySearchStatement(0, "Ab"),
+            head + " (" + kJoined + " like '%Ab%' or pinyin_initials(" + kEight +
+                ") like '%Ab%') " + tail);
+  EXPECT_EQ(store::FuzzySearchStatement(1, "x"),
+            head + " (project_number like '%x%' or pinyin_initials(project_number) like '%x%') " +
+                tail);
+  EXPECT_EQ(store::FuzzySearchStatement(-1, "ab"),
+            head + " (" + kJoined + " like '%ab%' or pinyin_initials(" + kEight + ") like '%ab%')" +
+                tail);
   EXPECT_EQ(store::FuzzySearchStatement(9, ""), head + " " + kJoined + " like '%%'" + tail);
   // An apostrophe is doubled, wildcards stay as typed.
   EXPECT_EQ(store::FuzzySearchStatement(2, "a'b%_"), head + " project_code like '%a''b%_%' " + tail);

@@ -1,0 +1,98 @@
+// Keyword search by pinyin initials ("yzcl" for 医嘱处理), in both modes,
+// through the real search box: which criteria a keyword finds.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+
+#include "base/qt_text.h"
+#include "browser/line_cache.h"
+#include "browser/search_controls.h"
+#include "tests/support/browser_fixture.h"
+
+using namespace testing_support;
+
+namespace {
+
+using Serials = std::vector<std::string>;
+
+// The item number (column 1) is the serial, so both modes can be read alike.
+std::vector<Criterion> Criteria() {
+  const auto row = [](int serial, const char* role, const char* project) {
+    return Criterion{serial,
+                     {std::to_string(serial), "01.0" + std::to_string(serial), role, project,
+                      "基本", "说明", "1", std::nullopt}};
+  };
+  return {
+      row(1, "病房医师", "病房医嘱处理"),
+      row(2, "信息科", "EMR-01 病历管理"),
+      row(3, "行政", "3级：医嘱审核"),
+      row(4, "护士", "疝气护理"),  // 疝 is a second-level character
+      row(5, "医师", "yz survey"),
+      row(6, "检验科", "长期医嘱"),
+  };
+}
+
+// The serials of the criteria that the exact search lists as suggestions.
+Serials SuggestedSerials(TForm_grade_hospital& w) {
+  Serials out;
+  const MemoLines& lines = w.suggestionLines();
+  for (int i = 0; i < lines.Count(); ++i) {
+    const std::string line(lines.Line(i));
+    if (line != kNoMatchMessage) out.push_back(line.substr(0, line.find('-')));
+  }
+  return out;
+}
+
+// The serials of the criteria that the fuzzy search put into the grid.
+Serials GridSerials(TForm_grade_hospital& w) {
+  Serials out;
+  for (int r = 1; r < w.grid().RowCount(); ++r) out.push_back(w.grid().Cell(1, r));
+  return out;
+}
+
+class InitialsSearch : public BrowserTest {};
+
+TEST_F(InitialsSearch, KeywordsFindTheirCriteriaInBothModes) {
+  struct Case {
+    int field;  // selector index: 0 all eight joined, 3 job_role, 4 operational_project
+    const char* keyword;
+    Serials found;
+  };
+  const Case cases[] = {
+      {0, "EMR-01", {"2"}},             // literal only (not letters only)
+      {0, "emr", {"2"}},                // letters stay in the initials and still match literally
+      {0, "blgl", {"2"}},               // initials only: 病历管理
+      {0, "bfyzcl", {"1"}},             // 病房医嘱处理
+      {0, "YZCL", {"1"}},               // letter case folded
+      {0, "yz", {"1", "3", "5", "6"}},  // initials, and literally "yz survey"; each once, in order
+      {0, "xz", {"3"}},                 // 行政: 行 read as x
+      {0, "hz", {}},                    // ... not as h
+      {0, "jyz", {"3"}},                // 3级：医嘱 gives 3jyz
+      {0, "3jyz", {}},                  // a digit: literal search only
+      {0, "sqhl", {"4"}},               // second-level 疝
+      {0, "cqyz", {"6"}},               // 长期医嘱: 长 as c, from its code's range
+      {0, "ysbf", {"1"}},               // across two joined columns: 医师 + 病房
+      {0, "医嘱", {"1", "3", "6"}},     // Chinese: literal as before
+      {0, "yz sh", {}},                 // an inner blank: literal only
+      {3, "bfys", {"1"}},               // the chosen column only
+      {4, "bfys", {}},
+      {4, "ysbf", {}},
+  };
+
+  Open(Criteria(), {"0", "精确", "", "标题", "1"});
+  for (const bool fuzzy : {false, true}) {
+    if (fuzzy) w().cb_accurate->setChecked(true);  // as the user ticks it
+    ASSERT_EQ(w().cb_accurate->isChecked(), fuzzy);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(fuzzy ? "fuzzy" : "exact") + ", field " + std::to_string(c.field) +
+                   ", keyword " + c.keyword);
+      if (w().ComboBox1->currentIndex() != c.field) PickField(c.field);
+      TypeSearch(c.keyword);
+      EXPECT_EQ(fuzzy ? GridSerials(w()) : SuggestedSerials(w()), c.found);
+      EXPECT_EQ(w().Memocontent->isVisible(), !fuzzy);
+    }
+  }
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+}  // namespace
