@@ -230,7 +230,9 @@ void AdoConnection::Open() {
 void AdoConnection::OpenInPlace(const std::string& path) {
   db_ = OpenAndCheck(path, SQLITE_OPEN_READWRITE, platform::Utf8ToCp936(path));
   // Settings that were kept apart while the file could not be changed go
-  // back into it. Should that fail, they stay apart for the next start.
+  // back into it: the values the program saves, not the title, which only
+  // the database's owner sets. Should that fail, they stay apart for the
+  // next start.
   const std::optional<std::filesystem::path> folder = platform::UserDataFolder();
   if (!folder) return;
   const std::filesystem::path kept = *folder / kSettingsFileName;
@@ -246,7 +248,8 @@ void AdoConnection::OpenInPlace(const std::string& path) {
       Run(db_,
           "update main.record_table set record_name = (select k.record_name from "
           "kept.record_table k where k.record_code = main.record_table.record_code) "
-          "where record_code in (select record_code from kept.record_table)") == SQLITE_OK &&
+          "where record_code in (select record_code from kept.record_table) "
+          "and record_code in ('A1', 'A2', 'A3', 'A5')") == SQLITE_OK &&
       Run(db_, "commit") == SQLITE_OK;
   if (!moved) Run(db_, "rollback");
   Run(db_, "detach kept");

@@ -79,6 +79,7 @@ TEST(SettingsApart, AReadOnlyDatabaseKeepsItsSettingsInTheUsersOwnFile) {
   std::filesystem::create_directory(data);
   ASSERT_EQ(chown(data.c_str(), kOrdinaryUser, kOrdinaryUser), 0);
   const std::string settingsFile = data + "Zelvoran/settings.db";
+  const std::string savedDataHome = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
 
   // How the program's folder and VARN.mdb are owned, and their modes.
   const struct {
@@ -130,7 +131,7 @@ TEST(SettingsApart, AReadOnlyDatabaseKeepsItsSettingsInTheUsersOwnFile) {
     EXPECT_EQ(ReadSettingsRows(folder).at(2), "new");
     EXPECT_FALSE(std::filesystem::exists(settingsFile));
   }
-  unsetenv("XDG_DATA_HOME");
+  setenv("XDG_DATA_HOME", savedDataHome.c_str(), 1);
 }
 
 }  // namespace
