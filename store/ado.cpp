@@ -277,7 +277,8 @@ void AdoConnection::OpenWithSettingsApart(const std::string& path) {
       settings.clear();  // kept in memory instead
     }
   }
-  if (!db) db = OpenAndCheck(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, "");
+  if (!db)
+    db = OpenAndCheck(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, "");
   // Read-only first; where even that needs a file that cannot be made beside
   // the database (a database in write-ahead mode in a read-only folder), as
   // a file that nothing changes while it is open.
