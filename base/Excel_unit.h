@@ -35,7 +35,9 @@ std::string AsciiUpper(std::string_view text);
 bool ContainsFolded(std::string_view haystack, std::string_view foldedNeedle);
 
 // Ends every process whose executable (bare name or full path) equals `exeName`
-// in any ASCII letter case. True when the last attempt to end a match worked.
+// in any ASCII letter case. Every other match is ended first, in snapshot
+// order, and the calling process last, when it matches: then the program
+// ends inside the call. True when the last attempt to end a match worked.
 bool KillProcessesByName(const std::string& exeName);
 
 // Runs the server file's DllRegisterServer / DllUnregisterServer entry.

@@ -2,6 +2,9 @@
 #include "platform/processes.h"
 #include "platform/server_file.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // Everything after the last '\', '/' or ':'; the whole text when there is none.
@@ -19,12 +22,19 @@ bool ServerEntrySucceeded(const std::filesystem::path& path, const char* entry) 
 
 bool KillProcessesByName(const std::string& exeName) {
   const std::string wanted = AsciiUpper(exeName);
-  bool result = false;
+  std::vector<platform::ProcessEntry> matches;
   platform::VisitProcesses([&](const platform::ProcessEntry& entry) {
     if (AsciiUpper(FileNamePart(entry.exe)) == wanted || AsciiUpper(entry.exe) == wanted)
-      result = platform::EndProcess(entry);
+      matches.push_back(entry);
     return true;
   });
+  // The calling process goes last: ending it ends the call, and every other
+  // match must be ended by then, wherever it stood in the snapshot.
+  const long long self = platform::CurrentProcessId();
+  std::stable_partition(matches.begin(), matches.end(),
+                        [self](const platform::ProcessEntry& entry) { return entry.id != self; });
+  bool result = false;
+  for (const platform::ProcessEntry& entry : matches) result = platform::EndProcess(entry);
   return result;
 }
 

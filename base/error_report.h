@@ -8,7 +8,8 @@
 inline constexpr const char* kApplicationTitle = "Kestrowan软件";
 
 // Appends "." when the last byte sorts after "." (a letter, a digit, a
-// double-byte character); a message ending in ".", "!" or a blank stays.
+// double-byte character); a message ending in ".", "!" or a blank stays, and
+// so does a Chinese sentence that ends in its own full stop "。".
 std::string WithFullStop(std::string message);
 
 // Error icon, OK, caption kApplicationTitle.

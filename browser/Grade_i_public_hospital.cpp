@@ -34,6 +34,7 @@ constexpr int kCommandFrameWidth = 260;
 constexpr int kBoxBorder = 2;        // frame line of a group box
 constexpr int kBoxCaptionTop = 15;   // room for a group box's caption line
 constexpr int kProgressHeight = 15;
+constexpr int kStatusNoteHeight = 16;
 
 QFont WindowFont() {
   QFont font(QStringLiteral("Tahoma"));
@@ -151,6 +152,10 @@ void TForm_grade_hospital::BuildControls() {
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
+  StatusNote = new QLabel(GroupBox2);
+  StatusNote->setObjectName(QStringLiteral("StatusNote"));
+  StatusNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  StatusNote->hide();
 
   RadioButton1 = new QRadioButton(ToQ("显示全部"), this);
   RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
@@ -240,8 +245,13 @@ void TForm_grade_hospital::LayoutControls() {
   const int gw = GroupBox2->width(), gh = GroupBox2->height();
   ProgressBar1->setGeometry(kBoxBorder, gh - kBoxBorder - kProgressHeight, gw - 2 * kBoxBorder,
                             kProgressHeight);
-  asg_hospital->setGeometry(kBoxBorder, kBoxCaptionTop, gw - 2 * kBoxBorder,
-                            std::max(gh - kBoxCaptionTop - kBoxBorder - kProgressHeight, 10));
+  // The status line, when shown, sits between the grid and the bar.
+  const int noteHeight = StatusNote->isVisibleTo(GroupBox2) ? kStatusNoteHeight : 0;
+  StatusNote->setGeometry(kBoxBorder + 2, gh - kBoxBorder - kProgressHeight - noteHeight,
+                          gw - 2 * kBoxBorder - 4, noteHeight);
+  asg_hospital->setGeometry(
+      kBoxBorder, kBoxCaptionTop, gw - 2 * kBoxBorder,
+      std::max(gh - kBoxCaptionTop - kBoxBorder - kProgressHeight - noteHeight, 10));
   Memo1->setGeometry(0, kOperationAreaHeight, w, std::max(h - kOperationAreaHeight, 10));
 }
 
@@ -296,6 +306,7 @@ void TForm_grade_hospital::FormCreate() {
   controlFilePath_ = AppFolder() / "pdfview.ocx";
   ADOConnection1.SetConnectionString(store::BuildConnectionText(AppFolder()));
   ADOConnection1.Open();
+  ShowSettingsPlace();
   btn_empty->hide();
   btn_combobox->hide();
   bt_initialize->hide();
@@ -308,6 +319,19 @@ void TForm_grade_hospital::FormCreate() {
   btn_emptyClick();
   btn_comboboxClick();
   RegisterServerFile(controlFilePath_);
+}
+
+void TForm_grade_hospital::ShowSettingsPlace() {
+  const bool apart = ADOConnection1.SettingsKeptApart();
+  if (apart) {
+    const std::filesystem::path& file = ADOConnection1.SettingsFile();
+    StatusNote->setText(file.empty() ? ToQ("VARN.mdb 是只读的，设置只保留到程序退出为止。")
+                                     : ToQ("VARN.mdb 是只读的，设置保存在 ") + FromPath(file) +
+                                           ToQ("。"));
+    StatusNote->setToolTip(StatusNote->text());
+  }
+  StatusNote->setVisible(apart);
+  LayoutControls();
 }
 
 void TForm_grade_hospital::FormShow() {
@@ -332,6 +356,9 @@ void TForm_grade_hospital::RzBitBtnExitClick() {
   exitSequenceRun_ = true;
   UnregisterServerFile(controlFilePath_);
   RequestApplicationEnd();
+  // The processes end without closing their databases: every change goes
+  // into the database files first.
+  store::CheckpointOpenConnections();
   // Under its own name the program ends inside this call; under any other
   // the end request ends the message loop.
   KillProcessesByName(ExecutableNameEndedAtExit());

@@ -62,6 +62,9 @@ class TForm_grade_hospital : public QWidget {
   QGroupBox* GroupBox2;
   CriteriaGridView* asg_hospital;
   QProgressBar* ProgressBar1;
+  // One line under the grid, shown only when the settings cannot be kept in
+  // VARN.mdb (it may be read but not changed) and says where they are kept.
+  QLabel* StatusNote;
   SuggestionMemo* Memocontent;
   QPlainTextEdit* Memo1;
   QPushButton* btn_adoquery;
@@ -85,6 +88,7 @@ class TForm_grade_hospital : public QWidget {
 
   // --- handlers (window events and the operations of hidden buttons) ----
   void FormCreate();
+  void ShowSettingsPlace();
   void FormShow();
   void FormResize();
   void FormClose();

@@ -15,13 +15,32 @@ struct ProcessEntry {
 };
 
 // Calls `visit` for every process of a snapshot, in snapshot order, until it
-// returns false. Processes that have ended already (zombies) are left out.
+// returns false. Processes that have ended already are left out; on Linux a
+// process counts as ended only when none of its threads runs (one whose
+// main thread has ended while others go on is still running).
+//
+// On Linux `exe` is the full path of the process's executable file
+// (/proc/<pid>/exe, read through a thread that still runs). Where that
+// cannot be read:
+//  - kernel threads are left out: they have no executable;
+//  - a process that this one may signal (the user's own, for example one
+//    that made itself non-dumpable) is left out: its executable is unknown,
+//    and the kernel's short name (at most 15 bytes, chosen by the process
+//    itself) does not identify it well enough to end it;
+//  - a process of another user that this one may not signal gets the
+//    kernel's short name, so that a caller sees the match it cannot end.
 // Returns false when no snapshot could be taken.
 bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit);
 
-// Ends the process of that entry with exit code 0; never another one that
-// got its id after the snapshot was taken. Ending the calling process ends
-// the program inside this call. False when it cannot be opened or ended.
+// The id of the calling process, as VisitProcesses reports it.
+long long CurrentProcessId();
+
+// Ends the process of that entry, never another one that got its id after
+// the snapshot was taken. On Linux another process gets SIGKILL (its parent
+// sees it killed by that signal); on Windows it is terminated with exit code
+// 0. The calling process itself ends inside this call with exit code 0,
+// without running destructors or exit handlers. False when the process
+// cannot be opened or ended.
 bool EndProcess(const ProcessEntry& entry);
 
 }  // namespace platform

@@ -16,11 +16,19 @@ namespace store {
 
 // "Provider=...;Data Source=" + folder/VARN.mdb + ";Persist Security Info=true;Password=\"\"".
 // The Data Source part holds the file name in UTF-8, the form SQLite takes
-// on every platform, so no character of the folder's name is lost.
+// on every platform, so no character of the folder's name is lost. A name
+// that holds ";" or '"' (or starts with "'") is put between double quotes,
+// a double quote inside doubled, as connection texts quote their values.
 std::string BuildConnectionText(const std::filesystem::path& folder);
 
-// The value of the "Data Source" part of a connection text ("" when absent).
+// The value of the "Data Source" part of a connection text ("" when absent),
+// its quotes taken off.
 std::string DataSourceOf(const std::string& connectionText);
+
+// Writes the changes that every open connection keeps beside its database
+// files (the write-ahead log) into the files themselves, so that each file
+// holds all its data even when the process ends without closing anything.
+void CheckpointOpenConnections();
 
 class AdoConnection {
  public:
@@ -36,15 +44,34 @@ class AdoConnection {
   // writes to a file that is not one: a missing file throws with the
   // engine's message; an Access file, an empty file or any other file that
   // is not an SQLite database throws one message that names the file and
-  // what was found in it.
+  // what was found in it; a file that another program keeps locked for
+  // longer than the wait (2 s) throws a message that names the file.
+  //
+  // A file that the user may read but not change in place (a read-only
+  // file or folder, a program installed by another user) is read as it is,
+  // and the settings table record_table is kept apart, in a file of the
+  // user's own (SettingsFile), seeded from the database's own rows the first
+  // time: every statement runs as usual. Once the database may be changed
+  // again, the settings kept apart go back into it and their file goes.
   void Open();
   void Close();
   bool Connected() const { return db_ != nullptr; }
   sqlite3* Handle() const { return db_; }
 
+  // Whether the settings live apart from the database (see Open), and where:
+  // a file of the user's own, or empty when no such file could be made
+  // (then they hold only until the connection closes).
+  bool SettingsKeptApart() const { return settingsKeptApart_; }
+  const std::filesystem::path& SettingsFile() const { return settingsFile_; }
+
  private:
+  void OpenInPlace(const std::string& path);
+  void OpenWithSettingsApart(const std::string& path);
+
   std::string connectionString_;
   sqlite3* db_ = nullptr;
+  bool settingsKeptApart_ = false;
+  std::filesystem::path settingsFile_;
 };
 
 class AdoQuery {

@@ -208,6 +208,7 @@ void TForm1::FormClose() {
   // now ends the program, every copy of it included.
   if (ProgressBar1->value() != 0) {
     RequestApplicationEnd();
+    store::CheckpointOpenConnections();
     KillProcessesByName(ExecutableNameEndedAtExit());
   }
 }

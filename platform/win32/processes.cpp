@@ -66,6 +66,8 @@ bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit) {
   return true;
 }
 
+long long CurrentProcessId() { return static_cast<long long>(GetCurrentProcessId()); }
+
 // By id: the toolhelp snapshot holds no handle and tells nothing that would
 // tell a later process with the same id apart, so the handle opened here
 // names whichever process has the id now.

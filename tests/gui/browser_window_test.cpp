@@ -196,6 +196,45 @@ TEST_F(BrowserWindow, MissingOrForeignDatabaseIsReportedOnceAndTheWindowStillSho
   EXPECT_EQ(ReadFileBytes(dir_.path() + "VARN.mdb"), access);
 }
 
+// A VARN.mdb that cannot be changed in place (here a folder stands where
+// SQLite would put its journal): no message, a status line that says where
+// the settings go, and the settings back in VARN.mdb once it can be changed.
+TEST_F(BrowserWindow, ADatabaseThatCannotBeChangedKeepsTheSettingsApartAndSaysWhere) {
+  CreateVarnDb(dir_.path(), SimpleCriteria(2), {"0", "x", "ab", "T", "1"});
+  const std::string journal = dir_.path() + "VARN.mdb-journal";
+  std::filesystem::create_directory(journal);
+  const std::filesystem::path settings =
+      std::filesystem::path(getenv("XDG_DATA_HOME")) / "Zelvoran" / "settings.db";
+  const QString note = ToQ("VARN.mdb 是只读的，设置保存在 ") + FromPath(settings) + ToQ("。");
+  window_ = std::make_unique<TForm_grade_hospital>();
+  window_->SetMeasurer(&measurer_);
+  window_->show();
+  Pump();
+  // The restore went through: the check box's handler saved A2 on the way.
+  EXPECT_TRUE(ui_.messages.empty()) << (ui_.messages.empty() ? "" : ui_.messages[0].text);
+  EXPECT_TRUE(w().StatusNote->isVisible());
+  EXPECT_EQ(w().StatusNote->text(), note);
+  EXPECT_TRUE(w().cb_accurate->isChecked());
+  EXPECT_EQ(FromQ(w().Edit1->text()), "ab");
+  EXPECT_TRUE(w().RadioButton2->isChecked());
+  EXPECT_LE(w().asg_hospital->geometry().bottom(), w().StatusNote->geometry().top());
+  PickField(3);
+  EXPECT_TRUE(ui_.messages.empty());
+
+  Restart();  // the next start reads what was saved apart
+  EXPECT_EQ(w().ComboBox1->currentIndex(), 3);
+  EXPECT_EQ(FromQ(w().cb_accurate->text()), "模糊");
+  EXPECT_TRUE(w().StatusNote->isVisible());
+
+  std::filesystem::remove(journal);
+  Restart();
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_FALSE(w().StatusNote->isVisible());
+  EXPECT_EQ(w().ComboBox1->currentIndex(), 3);
+  EXPECT_EQ(SavedSettings(), (std::vector<std::string>{"3", "模糊", "ab", "T", "1"}));
+  EXPECT_FALSE(std::filesystem::exists(settings));
+}
+
 TEST_F(BrowserWindow, GridClickHidesTheSuggestionList) {
   Open(SimpleCriteria(3));
   TypeSearch("a1");

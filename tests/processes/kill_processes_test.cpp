@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -74,6 +76,75 @@ TEST(KillProcessesByName, FalseWhenNothingRunsUnderTheName) {
   ASSERT_EQ(waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT), 0);  // a zombie now
   EXPECT_FALSE(KillProcessesByName(unique));
   EXPECT_TRUE(children.EndedBySignal(pid));
+}
+
+// The state letter of a process's main thread ("" when it is gone).
+std::string MainThreadState(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const size_t close = line.rfind(')');
+  return close == std::string::npos || close + 2 >= line.size() ? "" : line.substr(close + 2, 1);
+}
+
+// In a child that runs as the ordinary user 65534: a process of that user
+// that made itself non-dumpable and took `name` as its short name, and a
+// call to end every process of that name. The child's exit code: 0 when
+// the call returned false and left the process running.
+int EndANonDumpableProcessAsAnOrdinaryUser(const std::string& name) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(10);
+    int ready[2];
+    if (pipe(ready) != 0) _exit(11);
+    const pid_t target = fork();
+    if (target == 0) {
+      prctl(PR_SET_DUMPABLE, 0);
+      prctl(PR_SET_NAME, name.c_str());
+      (void)!write(ready[1], "x", 1);
+      pause();
+      _exit(0);
+    }
+    char byte;
+    if (target < 0 || read(ready[0], &byte, 1) != 1) _exit(12);
+    const bool result = KillProcessesByName(name);
+    const bool runs = waitpid(target, nullptr, WNOHANG) == 0;
+    kill(target, SIGKILL);
+    waitpid(target, nullptr, 0);
+    _exit(result ? 1 : runs ? 0 : 2);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// What ends and what is left alone where the executable's path is not
+// plain to read.
+TEST(KillProcessesByName, EndsWhatItCanNameAndLeavesAloneWhatItCannot) {
+  testing_support::TempDir dir("zelvoran-kill");
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  Children children;
+
+  // A process whose main thread has ended runs on in its other thread.
+  const std::string leader = "zvl" + std::to_string(getpid());
+  std::filesystem::copy_file(LEADER_EXITS_PROGRAM, dir.path() + leader);
+  const pid_t running = children.Start(dir.path() + leader);
+  ASSERT_GT(running, 0);
+  for (int k = 0; k < 1000 && MainThreadState(running) != "Z"; ++k)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(MainThreadState(running), "Z");
+  EXPECT_TRUE(KillProcessesByName(leader));
+  EXPECT_TRUE(children.EndedBySignal(running));
+
+  // The user's own process whose executable cannot be read is not ended on
+  // its short name alone.
+  EXPECT_EQ(EndANonDumpableProcessAsAnOrdinaryUser("zvn" + std::to_string(getpid())), 0);
+
+  // Kernel threads have no executable at all.
+  std::ifstream comm("/proc/2/comm");
+  std::string kernelThread;
+  std::getline(comm, kernelThread);
+  if (kernelThread == "kthreadd") EXPECT_FALSE(KillProcessesByName(kernelThread));
 }
 
 TEST(KillProcessesByName, TheExitSequenceEndsTheFileNameOfTheBuiltProgram) {

@@ -5,11 +5,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <unistd.h>
+#include <sys/stat.h>
 
 #include "platform/codepage.h"
 #include "tests/support/browser_fixture.h"
@@ -89,16 +91,69 @@ class ProgramTest : public ::testing::Test {
 const std::vector<std::string> kRetrieval = {"0", "精确", "", "T", "1"};
 const std::vector<std::string> kShowAll = {"0", "精确", "", "T", "0"};
 
-TEST_F(ProgramTest, ExitSequenceUnderItsOwnNameEndsEveryCopy) {
-  TempDir dir("zelvoran-own"), other("zelvoran-other");
+TEST_F(ProgramTest, ExitSequenceUnderItsOwnNameEndsEveryCopyAndLeavesEveryChangeInTheFile) {
+  TempDir dir("zelvoran-own"), other("zelvoran-other"), later("zelvoran-later"),
+      copy("zelvoran-copy");
   const std::string name = UniqueName("own");
-  const pid_t sleeper = StartSleeper(other, name);
-  const std::string exe = Install(dir, name, SimpleCriteria(3), kRetrieval);
-  const pid_t program = Start(exe, dir.path(), "main@400", name);
+  const pid_t before = StartSleeper(other, name);
+  // A2 "x": the restore checks the fuzzy box, which saves A2 as "模糊" at once,
+  // into the write-ahead log of the database.
+  const std::string exe = Install(dir, name, SimpleCriteria(3), {"0", "x", "", "T", "1"});
+  ExecOnDb(dir.path(), "pragma journal_mode=wal");
+  // The program closes its main window once the file "close" exists.
+  const std::string close = dir.path() + "close";
+  const pid_t program = Start(exe, dir.path(), "main@" + close, name);
+  ASSERT_TRUE(WaitForFile(dir.path() + "pdfview.log", "register"));
+  // Started after the program, so it comes after it in the process list.
+  const pid_t after = StartSleeper(later, name);
+  std::ofstream(close).put('\n');
   EXPECT_EQ(WaitForExit(program, std::chrono::seconds(60)), 0);
   EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\nunregister\n");
   EXPECT_EQ(ReadFileBytes(dir.path() + "messages.log"), "");
-  EXPECT_TRUE(EndedBySignal(sleeper));
+  EXPECT_TRUE(EndedBySignal(before));
+  EXPECT_TRUE(EndedBySignal(after));
+  // VARN.mdb copied alone, without the files beside it, holds the change.
+  std::filesystem::copy_file(dir.path() + "VARN.mdb", copy.path() + "VARN.mdb");
+  EXPECT_EQ(ReadSettingsRows(copy.path()).at(1), "模糊");
+}
+
+// A program folder that the user may read but not change (here one that
+// root owns, the program run as the ordinary user 65534): it starts without
+// a message, and the change of a setting lands in the user's own file.
+TEST_F(ProgramTest, RunsFromAFolderTheUserMayOnlyRead) {
+  TempDir dir("zelvoran-installed"), home("zelvoran-home");
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all |
+                                               std::filesystem::perms::group_read |
+                                               std::filesystem::perms::group_exec |
+                                               std::filesystem::perms::others_read |
+                                               std::filesystem::perms::others_exec);
+  const std::string exe =
+      Install(dir, UniqueName("installed"), SimpleCriteria(3), {"0", "x", "", "T", "1"});
+  const std::string runtime = home.path() + "runtime";
+  std::filesystem::create_directory(runtime);
+  for (const std::string& own : {home.path(), runtime})
+    ASSERT_EQ(chown(own.c_str(), 65534, 65534), 0);
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("ZELVORAN_TEST_", 0) != 0 && entry.rfind("XDG_", 0) != 0 &&
+        entry.rfind("HOME=", 0) != 0 && entry.rfind("QT_QPA_PLATFORM=", 0) != 0)
+      env.push_back(entry);
+  }
+  for (const std::string& entry :
+       {std::string("QT_QPA_PLATFORM=offscreen"), "HOME=" + home.path(), "XDG_RUNTIME_DIR=" + runtime,
+        "ZELVORAN_TEST_MESSAGE_LOG=" + home.path() + "messages.log",
+        std::string("ZELVORAN_TEST_CLOSE=exit@1500")})
+    env.push_back(entry);
+  const pid_t program = children_.Start(
+      "/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", exe}, env);
+  ASSERT_GT(program, 0);
+  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(60)), 0);
+  EXPECT_EQ(ReadFileBytes(home.path() + "messages.log"), "");
+  EXPECT_EQ(ReadSettingsRows(dir.path()).at(1), "x");  // VARN.mdb unchanged
+  const std::string kept = home.path() + ".local/share/Zelvoran/";
+  std::filesystem::copy_file(kept + "settings.db", kept + "VARN.mdb");
+  EXPECT_EQ(ReadSettingsRows(kept).at(1), "模糊");
 }
 
 // Under another name the exit sequence returns and the message loop ends the
@@ -166,9 +221,9 @@ TEST_F(ProgramTest, ClosingTheProgressWindowUnderAnotherNameEndsAfterTheLoad) {
 
 TEST_F(ProgramTest, RunsFromAFolderWhoseNameGbkLacks) {
   TempDir base("zelvoran-names");
-  // "jörg €" in UTF-8: GBK has no "ö", so a round trip through CP936 would
-  // lose the folder.
-  const std::string folder = base.path() + "j\xC3\xB6rg \xE2\x82\xAC/";
+  // "jörg €;x" in UTF-8: GBK has no "ö", so a round trip through CP936 would
+  // lose the folder; ";" separates the parts of the connection text.
+  const std::string folder = base.path() + "j\xC3\xB6rg \xE2\x82\xAC;x/";
   std::filesystem::create_directory(folder);
   const std::string exe = folder + "criteria-browser";
   std::filesystem::copy_file(ZELVORAN_EXE, exe);

@@ -1,12 +1,16 @@
 // The connection and the query object: opening, reading results as text,
 // and the errors of a bad file or statement.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
+#include "base/error_report.h"
 #include "store/statements.h"
 #include "tests/store/store_fixture.h"
 
@@ -128,21 +132,64 @@ TEST(StoreConnection, MissingFileFailsWithTheEngineMessageAndCreatesNothing) {
   EXPECT_FALSE(query.Active());
 }
 
-TEST(StoreConnection, FolderWithBlanksChineseAndNonGbkCharacters) {
+TEST(StoreConnection, FolderNamesReachTheEngineWhole) {
   testing_support::TempDir dir("zelvoran-store");
-  // "数据" and "jörg" in UTF-8, as the file system names them; GBK has no "ö".
-  const std::string folder = dir.path() + "my data \xE6\x95\xB0\xE6\x8D\xAE j\xC3\xB6rg/";
-  std::filesystem::create_directory(folder);
-  testing_support::CreateVarnDb(folder, {{5, {"甲"}}});
+  // "数据" and "jörg" in UTF-8, as the file system names them; GBK has no
+  // "ö". The others hold what separates or quotes the parts of the text.
+  const char* const names[] = {"my data \xE6\x95\xB0\xE6\x8D\xAE j\xC3\xB6rg/", "a;b/",
+                               "say \"hi\";Password=x/", "'quoted/"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    const std::string folder = dir.path() + name;
+    std::filesystem::create_directory(folder);
+    testing_support::CreateVarnDb(folder, {{5, {"甲"}}});
 
-  const std::string text = store::BuildConnectionText(folder);
-  EXPECT_EQ(text, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder +
-                      "VARN.mdb;Persist Security Info=true;Password=\"\"");
-  store::AdoConnection connection;
-  connection.SetConnectionString(text);
-  ASSERT_NO_THROW(connection.Open());
-  store::AdoQuery query(connection);
+    const std::string text = store::BuildConnectionText(folder);
+    EXPECT_EQ(store::DataSourceOf(text), folder + "VARN.mdb");
+    EXPECT_NE(text.find(";Persist Security Info=true;Password=\"\""), std::string::npos);
+    store::AdoConnection connection;
+    connection.SetConnectionString(text);
+    ASSERT_NO_THROW(connection.Open());
+    store::AdoQuery query(connection);
+    EXPECT_EQ(ColumnOf(query, store::kShowAllSelect), Strings{"甲"});
+  }
+  // A plain name is not quoted.
+  EXPECT_EQ(store::BuildConnectionText(dir.path() + names[0]),
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir.path() + names[0] +
+                "VARN.mdb;Persist Security Info=true;Password=\"\"");
+}
+
+// A lock that another connection holds for a moment is waited for; one held
+// on is reported with the file's name.
+TEST(StoreConnection, WaitsForAShortLockAndNamesTheFileOfALongOne) {
+  testing_support::TempDir dir("zelvoran-store");
+  testing_support::CreateVarnDb(dir.path(), {{1, {"甲"}}});
+  const std::string file = dir.path() + "VARN.mdb";
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &holder), SQLITE_OK);
+
+  ASSERT_EQ(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+  // The other program's lock lasts 0.7 s: that length is the case under test.
+  std::thread release([holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    sqlite3_exec(holder, "commit", nullptr, nullptr, nullptr);
+  });
+  store::AdoConnection waited;
+  waited.SetConnectionString(store::BuildConnectionText(dir.path()));
+  EXPECT_EQ(ErrorOf([&] { waited.Open(); }), "");
+  release.join();
+  store::AdoQuery query(waited);
   EXPECT_EQ(ColumnOf(query, store::kShowAllSelect), Strings{"甲"});
+
+  ASSERT_EQ(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+  store::AdoConnection refused;
+  refused.SetConnectionString(store::BuildConnectionText(dir.path()));
+  const std::string message = ErrorOf([&] { refused.Open(); });
+  EXPECT_NE(message.find("数据库文件 " + file + " 被另一个程序锁定"), std::string::npos) << message;
+  EXPECT_EQ(WithFullStop(message), message);
+  EXPECT_FALSE(refused.Connected());
+  sqlite3_exec(holder, "rollback", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
 }
 
 TEST(StoreConnection, FilesThatAreNoSqliteDatabaseAreNamedAndLeftUnchanged) {
@@ -163,7 +210,8 @@ TEST(StoreConnection, FilesThatAreNoSqliteDatabaseAreNamedAndLeftUnchanged) {
     const std::string message = ErrorOf([&] { connection.Open(); });
     EXPECT_EQ(message.rfind("无法打开数据库文件 " + file + "：", 0), 0u) << message;
     EXPECT_NE(message.find(found), std::string::npos) << message;
-    EXPECT_NE(message.find("文件未作任何改动"), std::string::npos) << message;
+    EXPECT_NE(message.find("文件未作任何改动。"), std::string::npos) << message;
+    EXPECT_EQ(WithFullStop(message), message);  // a Chinese sentence keeps its own stop
     EXPECT_FALSE(connection.Connected());
     EXPECT_EQ(testing_support::ReadFileBytes(file), content);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);

@@ -23,6 +23,20 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+namespace {
+
+// The program keeps files of the user's own (the settings of a read-only
+// VARN.mdb) under $XDG_DATA_HOME. Every test program, and every program it
+// starts, keeps them in a folder of its own, so that no test reads or
+// removes such a file of the person who runs the tests.
+struct PrivateUserDataFolder {
+  TempDir folder{"zelvoran-user-data"};
+  PrivateUserDataFolder() { setenv("XDG_DATA_HOME", folder.path().c_str(), 1); }
+};
+const PrivateUserDataFolder g_privateUserData;
+
+}  // namespace
+
 std::vector<std::string> DefaultSettings() {
   return {"0", "精确", "", "测试标题", "1"};
 }
