@@ -7,10 +7,13 @@
 namespace platform {
 namespace {
 
-// HKEY_CURRENT_USER\Software\Classes\CLSID\<id>: the per-user part of the
-// class registry, which needs no administrator rights.
+// HKEY_CURRENT_USER\Software\Zelvoran\Classes: needs no administrator
+// rights, and no other COM client finds the program's modules there (they
+// export no DllGetClassObject).
+constexpr wchar_t kRegistryKey[] = L"Software\\Zelvoran\\Classes";
+
 std::wstring ClassKey(const std::string& classId) {
-  return L"Software\\Classes\\CLSID\\" + std::wstring(classId.begin(), classId.end());
+  return std::wstring(kRegistryKey) + L"\\" + std::wstring(classId.begin(), classId.end());
 }
 
 bool PlainClassId(const std::string& classId) {
@@ -30,13 +33,13 @@ bool SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
 
 bool RegisterClassModule(const std::string& classId, const std::filesystem::path& module) {
   if (!PlainClassId(classId) || !module.is_absolute()) return false;
-  const std::wstring key = ClassKey(classId) + L"\\InprocServer32";
+  // "C:x" or "\\x" are relative to a current drive or folder: not accepted.
+  if (!module.has_root_name() || !module.has_root_directory()) return false;
   HKEY server = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, ClassKey(classId).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE, nullptr, &server, nullptr) != ERROR_SUCCESS)
     return false;
-  const bool ok = SetText(server, nullptr, module.wstring()) &&
-                  SetText(server, L"ThreadingModel", L"Apartment");
+  const bool ok = SetText(server, nullptr, module.wstring());
   RegCloseKey(server);
   return ok;
 }
@@ -49,7 +52,7 @@ bool UnregisterClassModule(const std::string& classId) {
 
 std::optional<std::filesystem::path> FindClassModule(const std::string& classId) {
   if (!PlainClassId(classId)) return std::nullopt;
-  const std::wstring key = ClassKey(classId) + L"\\InprocServer32";
+  const std::wstring key = ClassKey(classId);
   DWORD bytes = 0;
   if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr,
                    &bytes) != ERROR_SUCCESS ||
@@ -60,8 +63,23 @@ std::optional<std::filesystem::path> FindClassModule(const std::string& classId)
                    &bytes) != ERROR_SUCCESS)
     return std::nullopt;
   value.resize(wcsnlen(value.c_str(), value.size()));
-  if (value.empty()) return std::nullopt;
-  return std::filesystem::path(value);
+  std::filesystem::path module(value);
+  // Only a full path: a relative one would be looked for in the current folder.
+  if (!module.is_absolute() || !module.has_root_name()) return std::nullopt;
+  return module;
+}
+
+std::filesystem::path ClassRegistryPlace() {
+  return std::filesystem::path(std::wstring(L"HKEY_CURRENT_USER\\") + kRegistryKey);
+}
+
+bool ClassRegistryWritable() {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
 }
 
 }  // namespace platform

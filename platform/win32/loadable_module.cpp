@@ -32,6 +32,11 @@ std::string SystemMessage(DWORD code) {
 
 ModuleLoad LoadModuleForGood(const std::filesystem::path& path) {
   ModuleLoad load;
+  // A relative name would be looked for along the search path.
+  if (!path.is_absolute()) {
+    load.error = "not a full path";
+    return load;
+  }
   // No system dialog for a file that cannot be loaded: the caller reports it.
   DWORD previousMode = 0;
   const bool modeSet =
