@@ -11,11 +11,12 @@
 
 class QLabel;
 class QPdfDocument;
-class QPdfView;
 class QStackedWidget;
 class QToolButton;
 
 namespace pdfview {
+
+class PageView;
 
 class PdfviewControl final : public QWidget,
                              public controls::Control,
@@ -52,7 +53,7 @@ class PdfviewControl final : public QWidget,
 
   QPdfDocument* document_;
   QStackedWidget* pages_;
-  QPdfView* view_;
+  PageView* view_;
   QLabel* note_;
   QWidget* bar_;
   QToolButton* zoomOut_;
@@ -60,7 +61,6 @@ class PdfviewControl final : public QWidget,
   QToolButton* fitWidth_;
   QLabel* pageLabel_;
   QLabel* zoomLabel_;
-  double widestPagePoints_ = 0;  // of the open document, in PDF points
 };
 
 }  // namespace pdfview
