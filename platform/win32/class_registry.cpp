@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/win32/full_path.h"
+
 namespace platform {
 namespace {
 
@@ -32,9 +34,7 @@ bool SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
 }  // namespace
 
 bool RegisterClassModule(const std::string& classId, const std::filesystem::path& module) {
-  if (!PlainClassId(classId) || !module.is_absolute()) return false;
-  // "C:x" or "\\x" are relative to a current drive or folder: not accepted.
-  if (!module.has_root_name() || !module.has_root_directory()) return false;
+  if (!PlainClassId(classId) || !win32::FullPath(module)) return false;
   HKEY server = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, ClassKey(classId).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE, nullptr, &server, nullptr) != ERROR_SUCCESS)
@@ -65,7 +65,7 @@ std::optional<std::filesystem::path> FindClassModule(const std::string& classId)
   value.resize(wcsnlen(value.c_str(), value.size()));
   std::filesystem::path module(value);
   // Only a full path: a relative one would be looked for in the current folder.
-  if (!module.is_absolute() || !module.has_root_name()) return std::nullopt;
+  if (!win32::FullPath(module)) return std::nullopt;
   return module;
 }
 

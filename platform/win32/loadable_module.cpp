@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/full_path.h"
+
 #include "platform/win32/module_file_name.h"
 
 #include <string>
@@ -33,7 +35,7 @@ std::string SystemMessage(DWORD code) {
 ModuleLoad LoadModuleForGood(const std::filesystem::path& path) {
   ModuleLoad load;
   // A relative name would be looked for along the search path.
-  if (!path.is_absolute()) {
+  if (!win32::FullPath(path)) {
     load.error = "not a full path";
     return load;
   }

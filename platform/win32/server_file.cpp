@@ -2,13 +2,15 @@
 
 #include <windows.h>
 
+#include "platform/win32/full_path.h"
+
 namespace platform {
 
 std::optional<long> CallServerEntry(const std::filesystem::path& path, const char* entryName) {
   // No system dialog for a file that cannot be loaded: the caller only wants
   // a truth value.
   // A relative name would be looked for along the search path.
-  if (!path.is_absolute()) return std::nullopt;
+  if (!win32::FullPath(path)) return std::nullopt;
   DWORD previousMode = 0;
   const bool modeSet =
       SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != FALSE;
