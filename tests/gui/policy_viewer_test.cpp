@@ -339,6 +339,9 @@ TEST_F(PolicyViewer, PagesOfAnySizeAreNamedZoomedAndKeptInPlaceAsTheyAreDrawn) {
     // Zooming in makes the page in view larger, where it is; fitting again
     // brings back its own fitted zoom, still there.
     key(Qt::Key_Equal, Qt::ControlModifier);
+    // Before the new zoom is rendered, the view shows the picture it had,
+    // enlarged, never blank paper.
+    EXPECT_EQ(DrawnPage(*view), 2);
     EXPECT_NEAR(zoom(), portrait * 1.25, 1.5);
     EXPECT_GT(view->horizontalScrollBar()->maximum(), 0);
     EXPECT_EQ(page(), 2);
