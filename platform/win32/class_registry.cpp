@@ -31,6 +31,31 @@ bool SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
          ERROR_SUCCESS;
 }
 
+// The default value of HKEY_CURRENT_USER\<key>; empty when there is none.
+std::wstring DefaultText(const std::wstring& key) {
+  DWORD bytes = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr,
+                   &bytes) != ERROR_SUCCESS ||
+      bytes < sizeof(wchar_t))
+    return {};
+  std::wstring value(bytes / sizeof(wchar_t), L'\0');
+  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(),
+                   &bytes) != ERROR_SUCCESS)
+    return {};
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  return value;
+}
+
+// Earlier releases recorded the module as the class's COM server. That
+// entry is removed when it names `module`: COM clients would load a module
+// that is no COM server. An entry of any other server is left alone.
+void RemoveEarlierServerEntry(const std::string& classId, const std::filesystem::path& module) {
+  const std::wstring key = L"Software\\Classes\\CLSID\\" + std::wstring(classId.begin(), classId.end());
+  const std::wstring server = DefaultText(key + L"\\InprocServer32");
+  if (!server.empty() && CompareStringOrdinal(server.c_str(), -1, module.c_str(), -1, TRUE) == CSTR_EQUAL)
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+}
+
 }  // namespace
 
 bool RegisterClassModule(const std::string& classId, const std::filesystem::path& module) {
@@ -41,6 +66,7 @@ bool RegisterClassModule(const std::string& classId, const std::filesystem::path
     return false;
   const bool ok = SetText(server, nullptr, module.wstring());
   RegCloseKey(server);
+  if (ok) RemoveEarlierServerEntry(classId, module);
   return ok;
 }
 
@@ -52,18 +78,7 @@ bool UnregisterClassModule(const std::string& classId) {
 
 std::optional<std::filesystem::path> FindClassModule(const std::string& classId) {
   if (!PlainClassId(classId)) return std::nullopt;
-  const std::wstring key = ClassKey(classId);
-  DWORD bytes = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr,
-                   &bytes) != ERROR_SUCCESS ||
-      bytes < sizeof(wchar_t))
-    return std::nullopt;
-  std::wstring value(bytes / sizeof(wchar_t), L'\0');
-  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(),
-                   &bytes) != ERROR_SUCCESS)
-    return std::nullopt;
-  value.resize(wcsnlen(value.c_str(), value.size()));
-  std::filesystem::path module(value);
+  std::filesystem::path module(DefaultText(ClassKey(classId)));
   // Only a full path: a relative one would be looked for in the current folder.
   if (!win32::FullPath(module)) return std::nullopt;
   return module;

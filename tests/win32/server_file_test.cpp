@@ -64,6 +64,13 @@ TEST(ClassRegistry, FullPathsOnlyAndNothingThatOtherComClientsWouldFind) {
       {L"C:pdfview.ocx", false},      // relative to drive C's current folder
       {L"\\zelvoran\\pdfview.ocx", false},  // relative to the current drive
   };
+  // An entry of an earlier release that made the module a COM server goes
+  // when the module registers again.
+  const wchar_t* const legacy = L"Software\\Classes\\CLSID\\{433268D7-2CD4-43E6-AA24-2188672E7252}";
+  const std::wstring earlier = cases[0].module.wstring();
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(legacy) + L"\\InprocServer32").c_str(), nullptr,
+                            REG_SZ, earlier.c_str(), DWORD((earlier.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
   for (const auto& c : cases) {
     ASSERT_TRUE(platform::UnregisterClassModule(id));
     EXPECT_EQ(platform::RegisterClassModule(id, c.module), c.registered) << "case " << (&c - cases);
@@ -72,9 +79,7 @@ TEST(ClassRegistry, FullPathsOnlyAndNothingThatOtherComClientsWouldFind) {
   }
   // Registered where only this program looks: no COM server entry.
   HKEY key = nullptr;
-  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\{433268D7-2CD4-43E6-AA24-2188672E7252}",
-                          0, KEY_READ, &key),
-            ERROR_SUCCESS);
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, legacy, 0, KEY_READ, &key), ERROR_SUCCESS);
   EXPECT_TRUE(platform::ClassRegistryWritable());
   ASSERT_TRUE(platform::UnregisterClassModule(id));
   EXPECT_EQ(platform::FindClassModule(id), std::nullopt);
