@@ -179,6 +179,7 @@ bool PdfviewControl::open(const QString& path) {
   }
   pages_->setCurrentWidget(view_);
   view_->SetDocument(document_);
+  // Readable by a host that does not know this module's types.
   view_->setProperty("pageCount", view_->PageCount());
   bar_->show();
   UpdateBar();
@@ -223,8 +224,8 @@ void PdfviewControl::UpdateBar() {
                                 : QString());
   zoomLabel_->setText(count > 0 ? QStringLiteral("%1%").arg(std::lround(EffectiveZoom() * 100))
                                 : QString());
-  // Fitted, each page may have a zoom of its own: Ctrl + 0 is never a no-op
-  // then only when the view is fitted already.
+  // Fitted, each page has a zoom of its own: "适合宽度" is offered whenever
+  // the pages have one chosen zoom instead.
   fitWidth_->setEnabled(count > 0 && !view_->Fitted());
   zoomIn_->setEnabled(count > 0 && EffectiveZoom() < view_->MaxZoom() - 1e-9);
   zoomOut_->setEnabled(count > 0 && EffectiveZoom() > PageView::kMinZoom + 1e-9);

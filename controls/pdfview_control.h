@@ -1,8 +1,10 @@
 #pragma once
 // The PDF viewer control of pdfview.ocx: every page of a document one below
 // the other in one scrolling view, zoom (Ctrl + wheel, Ctrl + plus/minus,
-// fit to width), page up/down, and a slim bar that shows the page in view,
-// the page count and the zoom. A document that cannot be shown leaves a
+// fit each page to the width), page up/down, and a slim bar that shows the
+// page at the middle of the view, the page count and the zoom at which that
+// page is drawn. Zooming and fitting keep the middle of the view in place;
+// the pages are drawn by PageView (page_view.h). A document that cannot be shown leaves a
 // centred note saying so, with the file's name, instead of an empty view.
 #include <QString>
 #include <QWidget>
