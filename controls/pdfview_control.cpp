@@ -1,36 +1,24 @@
 #include "controls/pdfview_control.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPdfDocument>
-#include <QPdfView>
-#include <QResizeEvent>
-#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-#include <algorithm>
 #include <cmath>
+
+#include "controls/page_view.h"
 
 namespace pdfview {
 namespace {
 
 constexpr double kZoomStep = 1.25;
-constexpr double kMinZoom = 0.1;
-constexpr double kMaxZoom = 8.0;
-
-// Logical pixels per PDF point on the primary screen, as the view lays pages out.
-double ScreenResolution() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  return (screen ? screen->logicalDotsPerInch() : 96.0) / 72.0;
-}
 
 QToolButton* BarButton(QWidget* parent, const QString& text, const QString& tip) {
   auto* button = new QToolButton(parent);
@@ -62,10 +50,8 @@ PdfviewControl::PdfviewControl(QWidget* parent) : QWidget(parent) {
   document_ = new QPdfDocument(this);
 
   pages_ = new QStackedWidget(this);
-  view_ = new QPdfView(pages_);
+  view_ = new PageView(pages_);
   view_->setObjectName(QStringLiteral("pages"));
-  view_->setPageMode(QPdfView::PageMode::MultiPage);
-  view_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
   view_->setFocusPolicy(Qt::StrongFocus);
   view_->viewport()->installEventFilter(this);
   note_ = new QLabel(pages_);
@@ -92,9 +78,7 @@ PdfviewControl::PdfviewControl(QWidget* parent) : QWidget(parent) {
   InstallKeys();
 
   connect(view_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { UpdateBar(); });
-  connect(view_->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { UpdateBar(); });
-  connect(view_, &QPdfView::zoomModeChanged, this, [this] { UpdateBar(); });
-  connect(view_, &QPdfView::zoomFactorChanged, this, [this] { UpdateBar(); });
+  view_->onChanged = [this] { UpdateBar(); };
 
   ShowNothing(QString(), QString());
 }
@@ -104,8 +88,8 @@ PdfviewControl::~PdfviewControl() {
   // after this object has stopped being a PdfviewControl; closing the
   // document then resizes the view's scroll bars, which must not call back.
   disconnect(view_->verticalScrollBar(), nullptr, this, nullptr);
-  disconnect(view_, nullptr, this, nullptr);
-  view_->setDocument(nullptr);
+  view_->onChanged = nullptr;
+  view_->SetDocument(nullptr);
 }
 
 void PdfviewControl::BuildBar(QWidget* bar) {
@@ -184,8 +168,8 @@ controls::DispatchResult PdfviewControl::Invoke(std::int32_t dispatchId,
 }
 
 bool PdfviewControl::open(const QString& path) {
+  view_->SetDocument(nullptr);
   document_->close();
-  view_->setDocument(nullptr);
   const QPdfDocument::Error error =
       path.isEmpty() ? QPdfDocument::Error::FileNotFound : document_->load(path);
   if (error != QPdfDocument::Error::None || document_->pageCount() <= 0) {
@@ -193,13 +177,10 @@ bool PdfviewControl::open(const QString& path) {
     ShowNothing(path, ReasonFor(error));
     return false;
   }
-  widestPagePoints_ = 0;
-  for (int page = 0; page < document_->pageCount(); ++page)
-    widestPagePoints_ = std::max(widestPagePoints_, document_->pagePointSize(page).width());
-  view_->setDocument(document_);
-  view_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
-  view_->verticalScrollBar()->setValue(0);
   pages_->setCurrentWidget(view_);
+  view_->SetDocument(document_);
+  // Readable by a host that does not know this module's types.
+  view_->setProperty("pageCount", view_->PageCount());
   bar_->show();
   UpdateBar();
   return true;
@@ -211,41 +192,16 @@ void PdfviewControl::ShowNothing(const QString& path, const QString& reason) {
   if (!reason.isEmpty()) text += QLatin1Char('\n') + reason;
   note_->setText(text);
   note_->setToolTip(path);
+  view_->setProperty("pageCount", 0);
   pages_->setCurrentWidget(note_);
   bar_->hide();
 }
 
-double PdfviewControl::EffectiveZoom() const {
-  if (view_->zoomMode() == QPdfView::ZoomMode::Custom) return view_->zoomFactor();
-  // Fitted to the width: the widest page fills the viewport less the margins.
-  const double widest = widestPagePoints_;
-  if (widest <= 0) return 1.0;
-  const QMargins margins = view_->documentMargins();
-  const int room = view_->viewport()->width() - margins.left() - margins.right();
-  return std::max(room, 1) / (widest * ScreenResolution());
-}
+double PdfviewControl::EffectiveZoom() const { return view_->ZoomAtCentre(); }
 
 void PdfviewControl::SetZoom(double factor) {
   if (document_->status() != QPdfDocument::Status::Ready) return;
-  // The spot in the middle of the view stays in the middle while the pages
-  // grow or shrink.
-  auto centre = [](const QScrollBar* bar) {
-    return (bar->value() + bar->pageStep() / 2.0) / std::max(bar->maximum() + bar->pageStep(), 1);
-  };
-  auto recentre = [](QScrollBar* bar, double at) {
-    bar->setValue(int(std::lround(at * (bar->maximum() + bar->pageStep()) - bar->pageStep() / 2.0)));
-  };
-  const double vertical = centre(view_->verticalScrollBar());
-  const double horizontal = centre(view_->horizontalScrollBar());
-  view_->setZoomFactor(std::clamp(factor, kMinZoom, kMaxZoom));
-  view_->setZoomMode(QPdfView::ZoomMode::Custom);
-  recentre(view_->verticalScrollBar(), vertical);
-  recentre(view_->horizontalScrollBar(), horizontal);
-  // After a zoom the view can keep painting the area it saw before the scroll
-  // bars were moved; a resize notice makes it take the area from them again.
-  QResizeEvent sameSize(view_->viewport()->size(), view_->viewport()->size());
-  QCoreApplication::sendEvent(view_->viewport(), &sameSize);
-  UpdateBar();
+  view_->SetZoom(factor);
 }
 
 void PdfviewControl::ZoomIn() { SetZoom(EffectiveZoom() * kZoomStep); }
@@ -253,26 +209,13 @@ void PdfviewControl::ZoomIn() { SetZoom(EffectiveZoom() * kZoomStep); }
 void PdfviewControl::ZoomOut() { SetZoom(EffectiveZoom() / kZoomStep); }
 
 void PdfviewControl::FitWidth() {
-  view_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
-  UpdateBar();
+  if (document_->status() != QPdfDocument::Status::Ready) return;
+  view_->FitToWidth();
 }
 
 int PdfviewControl::CurrentPage() const {
   const int count = document_->status() == QPdfDocument::Status::Ready ? document_->pageCount() : 0;
-  if (count <= 0) return -1;
-  const QScrollBar* bar = view_->verticalScrollBar();
-  if (bar->maximum() > 0 && bar->value() >= bar->maximum()) return count - 1;
-  // The view stacks the pages top to bottom, each as high as its points at
-  // the current zoom, with the margins around and the spacing between them.
-  // The page in view is the one that crosses the middle of the viewport.
-  const double scale = EffectiveZoom() * ScreenResolution();
-  const int middle = bar->value() + view_->viewport()->height() / 2;
-  int y = view_->documentMargins().top();
-  for (int page = 0; page < count; ++page) {
-    y += int(document_->pagePointSize(page).height() * scale) + view_->pageSpacing();
-    if (middle < y) return page;
-  }
-  return count - 1;
+  return count > 0 ? view_->PageAtCentre() : -1;
 }
 
 void PdfviewControl::UpdateBar() {
@@ -281,9 +224,11 @@ void PdfviewControl::UpdateBar() {
                                 : QString());
   zoomLabel_->setText(count > 0 ? QStringLiteral("%1%").arg(std::lround(EffectiveZoom() * 100))
                                 : QString());
-  fitWidth_->setEnabled(view_->zoomMode() != QPdfView::ZoomMode::FitToWidth);
-  zoomIn_->setEnabled(count > 0 && EffectiveZoom() < kMaxZoom);
-  zoomOut_->setEnabled(count > 0 && EffectiveZoom() > kMinZoom);
+  // Fitted, each page has a zoom of its own: "适合宽度" is offered whenever
+  // the pages have one chosen zoom instead.
+  fitWidth_->setEnabled(count > 0 && !view_->Fitted());
+  zoomIn_->setEnabled(count > 0 && EffectiveZoom() < view_->MaxZoom() - 1e-9);
+  zoomOut_->setEnabled(count > 0 && EffectiveZoom() > PageView::kMinZoom + 1e-9);
 }
 
 bool PdfviewControl::eventFilter(QObject* watched, QEvent* event) {
@@ -296,8 +241,6 @@ bool PdfviewControl::eventFilter(QObject* watched, QEvent* event) {
         if (delta != 0) SetZoom(EffectiveZoom() * std::pow(kZoomStep, delta / 120.0));
         return true;  // Ctrl + wheel zooms and never scrolls
       }
-    } else if (event->type() == QEvent::Resize) {
-      UpdateBar();  // fitted to width, the zoom follows the window's size
     }
   }
   return QWidget::eventFilter(watched, event);

@@ -1,8 +1,10 @@
 #pragma once
 // The PDF viewer control of pdfview.ocx: every page of a document one below
 // the other in one scrolling view, zoom (Ctrl + wheel, Ctrl + plus/minus,
-// fit to width), page up/down, and a slim bar that shows the page in view,
-// the page count and the zoom. A document that cannot be shown leaves a
+// fit each page to the width), page up/down, and a slim bar that shows the
+// page at the middle of the view, the page count and the zoom at which that
+// page is drawn. Zooming and fitting keep the middle of the view in place;
+// the pages are drawn by PageView (page_view.h). A document that cannot be shown leaves a
 // centred note saying so, with the file's name, instead of an empty view.
 #include <QString>
 #include <QWidget>
@@ -11,11 +13,12 @@
 
 class QLabel;
 class QPdfDocument;
-class QPdfView;
 class QStackedWidget;
 class QToolButton;
 
 namespace pdfview {
+
+class PageView;
 
 class PdfviewControl final : public QWidget,
                              public controls::Control,
@@ -52,7 +55,7 @@ class PdfviewControl final : public QWidget,
 
   QPdfDocument* document_;
   QStackedWidget* pages_;
-  QPdfView* view_;
+  PageView* view_;
   QLabel* note_;
   QWidget* bar_;
   QToolButton* zoomOut_;
@@ -60,7 +63,6 @@ class PdfviewControl final : public QWidget,
   QToolButton* fitWidth_;
   QLabel* pageLabel_;
   QLabel* zoomLabel_;
-  double widestPagePoints_ = 0;  // of the open document, in PDF points
 };
 
 }  // namespace pdfview

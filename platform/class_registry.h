@@ -4,10 +4,16 @@
 // compared without regard to letter case). A module adds its class when it
 // is registered and removes it when it is unregistered; a host finds the file
 // to load through it.
+// Only full paths are recorded or given out: a module is never looked for in
+// the current folder.
 //   POSIX: the file "classes" in Zelvoran/ under the user's configuration
 //          folder ($XDG_CONFIG_HOME, else ~/.config), one "<id><TAB><path>"
-//          line per class, replaced as a whole (temporary file, then rename).
-//   Win32: HKEY_CURRENT_USER\Software\Classes\CLSID\<id>\InprocServer32.
+//          line per class (LF or CR LF), replaced as a whole (temporary file,
+//          then rename; a symbolic link is followed and its target replaced).
+//   Win32: the default value of HKEY_CURRENT_USER\Software\Zelvoran\Classes\<id>.
+//          The modules are no COM servers (they offer the program's own
+//          factory, not DllGetClassObject), so they are recorded where only
+//          this program looks, not under CLSID.
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,5 +26,10 @@ bool RegisterClassModule(const std::string& classId, const std::filesystem::path
 bool UnregisterClassModule(const std::string& classId);
 // The module recorded for `classId`; nothing when the class is not registered.
 std::optional<std::filesystem::path> FindClassModule(const std::string& classId);
+
+// Where the registry is kept, for messages: its folder (POSIX) or key (Win32).
+std::filesystem::path ClassRegistryPlace();
+// Whether an entry can be written there now (a missing folder is made).
+bool ClassRegistryWritable();
 
 }  // namespace platform

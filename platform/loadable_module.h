@@ -11,9 +11,10 @@ struct ModuleLoad {
   std::string error;       // the system's reason then (UTF-8)
 };
 
-// Loads the module at `path`. It stays loaded until the process ends: code
-// of it may still run from widgets that are deleted later through the event
-// queue, so it is never released.
+// Loads the module at `path`, which must be a full path (a relative one is
+// refused, never looked for in the current folder). It stays loaded until
+// the process ends: code of it may still run from widgets that are deleted
+// later through the event queue, so it is never released.
 ModuleLoad LoadModuleForGood(const std::filesystem::path& path);
 // The exported entry `name` of a loaded module; nullptr when there is none.
 void* ModuleEntry(void* handle, const char* name);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/app_folder.h"
 #include "platform/class_registry.h"
 #include "platform/codepage.h"
 #include "platform/loadable_module.h"
@@ -19,16 +20,35 @@ std::string Shown(const std::filesystem::path& path) {
 
 [[noreturn]] void Fail(const std::string& cp936Message) { throw std::runtime_error(cp936Message); }
 
+constexpr const char* kControlFileName = "pdfview.ocx";
+
+// Why the class has no entry in the registry, found out from the control file
+// the program registers at start-up (beside the executable).
+[[noreturn]] void FailUnregistered(const char* classId) {
+  const std::filesystem::path file = AppFolder() / kControlFileName;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error))
+    Fail("找不到 PDF 浏览控件文件 " + Shown(file) + "，无法创建 PDF 浏览控件");
+  if (!platform::ClassRegistryWritable())
+    Fail("控件注册文件夹 " + Shown(platform::ClassRegistryPlace()) +
+         " 不可写入，无法注册 PDF 浏览控件");
+  const platform::ModuleLoad load = platform::LoadModuleForGood(file);
+  if (!load.handle || !platform::ModuleEntry(load.handle, controls::kCreateControlEntry))
+    Fail("PDF 浏览控件文件 " + Shown(file) + " 已损坏或不是 PDF 浏览控件");
+  Fail(std::string("PDF 浏览控件文件 ") + Shown(file) + " 没有注册 (类 " + classId + ")");
+}
+
 // Finds, loads and asks the module of `classId` for a control in `parent`.
 controls::Control* CreateControl(const char* classId, QWidget* parent) {
   const auto module = platform::FindClassModule(classId);
-  if (!module) Fail(std::string("没有注册类 ") + classId + "，无法创建 PDF 浏览控件");
+  if (!module) FailUnregistered(classId);
   std::error_code error;
   if (!std::filesystem::is_regular_file(*module, error))
-    Fail("找不到 PDF 浏览控件文件 " + Shown(*module));
+    Fail("找不到 PDF 浏览控件文件 " + Shown(*module) + "，无法创建 PDF 浏览控件");
+  // The system's reason names the file again, in its own language: the
+  // message says what is wrong instead.
   const platform::ModuleLoad load = platform::LoadModuleForGood(*module);
-  if (!load.handle)
-    Fail("无法加载 PDF 浏览控件文件 " + Shown(*module) + ": " + platform::Utf8ToCp936(load.error));
+  if (!load.handle) Fail("PDF 浏览控件文件 " + Shown(*module) + " 已损坏，无法加载");
   auto factory = reinterpret_cast<controls::CreateControlFunction>(
       platform::ModuleEntry(load.handle, controls::kCreateControlEntry));
   if (!factory)

@@ -55,6 +55,7 @@ std::vector<Entry> ReadEntries(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   std::string line;
   while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // a CR LF line
     const size_t tab = line.find('\t');
     if (tab == std::string::npos || tab == 0 || tab + 1 == line.size()) continue;
     entries.push_back({line.substr(0, tab), line.substr(tab + 1)});
@@ -62,9 +63,22 @@ std::vector<Entry> ReadEntries(const fs::path& file) {
   return entries;
 }
 
+// The file that `file` names after following symbolic links, so that a
+// registry kept elsewhere through a link is written there and the link stays.
+fs::path LinkTarget(fs::path file) {
+  std::error_code error;
+  for (int hops = 0; hops < 40 && fs::is_symlink(file, error); ++hops) {
+    const fs::path target = fs::read_symlink(file, error);
+    if (error) break;
+    file = target.is_absolute() ? target : file.parent_path() / target;
+  }
+  return file;
+}
+
 // Writes the entries to a temporary file beside `file` and renames it over
 // `file`, so a reader sees either the old registry or the new one, whole.
-bool WriteEntries(const fs::path& file, const std::vector<Entry>& entries) {
+bool WriteEntries(const fs::path& link, const std::vector<Entry>& entries) {
+  const fs::path file = LinkTarget(link);
   std::string text;
   for (const Entry& e : entries) text += e.classId + '\t' + e.path + '\n';
   std::string temp = file.string() + ".XXXXXX";
@@ -144,8 +158,24 @@ std::optional<std::filesystem::path> FindClassModule(const std::string& classId)
   const fs::path folder = RegistryFolder();
   if (folder.empty()) return std::nullopt;
   for (const Entry& e : ReadEntries(folder / "classes"))
-    if (SameClass(e.classId, classId)) return fs::path(e.path);
+    if (SameClass(e.classId, classId)) {
+      // An entry written by hand with a relative path would load whatever
+      // the current folder holds under that name: it counts as no entry.
+      fs::path module(e.path);
+      if (!module.is_absolute()) return std::nullopt;
+      return module;
+    }
   return std::nullopt;
+}
+
+std::filesystem::path ClassRegistryPlace() { return RegistryFolder(); }
+
+bool ClassRegistryWritable() {
+  const fs::path folder = RegistryFolder();
+  if (folder.empty()) return false;
+  std::error_code error;
+  fs::create_directories(folder, error);
+  return !error && access(folder.c_str(), W_OK) == 0;
 }
 
 }  // namespace platform

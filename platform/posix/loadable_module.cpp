@@ -6,9 +6,13 @@ namespace platform {
 
 ModuleLoad LoadModuleForGood(const std::filesystem::path& path) {
   ModuleLoad load;
-  // A bare name would be searched along the library path: always pass a path.
-  const std::string file = path.has_parent_path() ? path.string() : "./" + path.string();
-  load.handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  // A bare name would be searched along the library path, a relative one in
+  // the current folder: only a full path is loaded.
+  if (!path.is_absolute()) {
+    load.error = "not a full path";
+    return load;
+  }
+  load.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!load.handle) {
     const char* reason = dlerror();
     load.error = reason ? reason : "dlopen failed";

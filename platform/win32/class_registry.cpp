@@ -4,13 +4,18 @@
 
 #include <string>
 
+#include "platform/win32/full_path.h"
+
 namespace platform {
 namespace {
 
-// HKEY_CURRENT_USER\Software\Classes\CLSID\<id>: the per-user part of the
-// class registry, which needs no administrator rights.
+// HKEY_CURRENT_USER\Software\Zelvoran\Classes: needs no administrator
+// rights, and no other COM client finds the program's modules there (they
+// export no DllGetClassObject).
+constexpr wchar_t kRegistryKey[] = L"Software\\Zelvoran\\Classes";
+
 std::wstring ClassKey(const std::string& classId) {
-  return L"Software\\Classes\\CLSID\\" + std::wstring(classId.begin(), classId.end());
+  return std::wstring(kRegistryKey) + L"\\" + std::wstring(classId.begin(), classId.end());
 }
 
 bool PlainClassId(const std::string& classId) {
@@ -26,18 +31,42 @@ bool SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
          ERROR_SUCCESS;
 }
 
+// The default value of HKEY_CURRENT_USER\<key>; empty when there is none.
+std::wstring DefaultText(const std::wstring& key) {
+  DWORD bytes = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr,
+                   &bytes) != ERROR_SUCCESS ||
+      bytes < sizeof(wchar_t))
+    return {};
+  std::wstring value(bytes / sizeof(wchar_t), L'\0');
+  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(),
+                   &bytes) != ERROR_SUCCESS)
+    return {};
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  return value;
+}
+
+// Earlier releases recorded the module as the class's COM server. That
+// entry is removed when it names `module`: COM clients would load a module
+// that is no COM server. An entry of any other server is left alone.
+void RemoveEarlierServerEntry(const std::string& classId, const std::filesystem::path& module) {
+  const std::wstring key = L"Software\\Classes\\CLSID\\" + std::wstring(classId.begin(), classId.end());
+  const std::wstring server = DefaultText(key + L"\\InprocServer32");
+  if (!server.empty() && CompareStringOrdinal(server.c_str(), -1, module.c_str(), -1, TRUE) == CSTR_EQUAL)
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+}
+
 }  // namespace
 
 bool RegisterClassModule(const std::string& classId, const std::filesystem::path& module) {
-  if (!PlainClassId(classId) || !module.is_absolute()) return false;
-  const std::wstring key = ClassKey(classId) + L"\\InprocServer32";
+  if (!PlainClassId(classId) || !win32::FullPath(module)) return false;
   HKEY server = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, ClassKey(classId).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE, nullptr, &server, nullptr) != ERROR_SUCCESS)
     return false;
-  const bool ok = SetText(server, nullptr, module.wstring()) &&
-                  SetText(server, L"ThreadingModel", L"Apartment");
+  const bool ok = SetText(server, nullptr, module.wstring());
   RegCloseKey(server);
+  if (ok) RemoveEarlierServerEntry(classId, module);
   return ok;
 }
 
@@ -49,19 +78,23 @@ bool UnregisterClassModule(const std::string& classId) {
 
 std::optional<std::filesystem::path> FindClassModule(const std::string& classId) {
   if (!PlainClassId(classId)) return std::nullopt;
-  const std::wstring key = ClassKey(classId) + L"\\InprocServer32";
-  DWORD bytes = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr,
-                   &bytes) != ERROR_SUCCESS ||
-      bytes < sizeof(wchar_t))
-    return std::nullopt;
-  std::wstring value(bytes / sizeof(wchar_t), L'\0');
-  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(),
-                   &bytes) != ERROR_SUCCESS)
-    return std::nullopt;
-  value.resize(wcsnlen(value.c_str(), value.size()));
-  if (value.empty()) return std::nullopt;
-  return std::filesystem::path(value);
+  std::filesystem::path module(DefaultText(ClassKey(classId)));
+  // Only a full path: a relative one would be looked for in the current folder.
+  if (!win32::FullPath(module)) return std::nullopt;
+  return module;
+}
+
+std::filesystem::path ClassRegistryPlace() {
+  return std::filesystem::path(std::wstring(L"HKEY_CURRENT_USER\\") + kRegistryKey);
+}
+
+bool ClassRegistryWritable() {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
 }
 
 }  // namespace platform

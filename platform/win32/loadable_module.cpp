@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/full_path.h"
+
 #include "platform/win32/module_file_name.h"
 
 #include <string>
@@ -32,6 +34,11 @@ std::string SystemMessage(DWORD code) {
 
 ModuleLoad LoadModuleForGood(const std::filesystem::path& path) {
   ModuleLoad load;
+  // A relative name would be looked for along the search path.
+  if (!win32::FullPath(path)) {
+    load.error = "not a full path";
+    return load;
+  }
   // No system dialog for a file that cannot be loaded: the caller reports it.
   DWORD previousMode = 0;
   const bool modeSet =

@@ -2,15 +2,21 @@
 
 #include <windows.h>
 
+#include "platform/win32/full_path.h"
+
 namespace platform {
 
 std::optional<long> CallServerEntry(const std::filesystem::path& path, const char* entryName) {
   // No system dialog for a file that cannot be loaded: the caller only wants
   // a truth value.
+  // A relative name would be looked for along the search path.
+  if (!win32::FullPath(path)) return std::nullopt;
   DWORD previousMode = 0;
   const bool modeSet =
       SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != FALSE;
-  const HMODULE library = LoadLibraryW(path.c_str());
+  // The same search rule as the host that creates the control: dependencies
+  // are looked for beside the module first.
+  const HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (modeSet) SetThreadErrorMode(previousMode, nullptr);
   if (!library) return std::nullopt;
 

@@ -3,7 +3,9 @@
 // not there.
 #include <QLabel>
 #include <QPdfDocument>
-#include <QPdfView>
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QPageSize>
 #include <QPdfWriter>
 #include <QPainter>
 #include <QPointer>
@@ -41,6 +43,11 @@ fs::path Utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.
 QString QPath(const fs::path& path) {
   const std::u8string utf8 = path.u8string();
   return QString::fromUtf8(reinterpret_cast<const char*>(utf8.data()), qsizetype(utf8.size()));
+}
+
+// The control's scrolling view of the pages.
+QAbstractScrollArea* Pages(QWidget& viewer) {
+  return viewer.findChild<QAbstractScrollArea*>(QStringLiteral("pages"));
 }
 
 // What the viewer showed while it was open.
@@ -96,8 +103,8 @@ class PolicyViewer : public BrowserTest {
       seen.centred = off.manhattanLength() <= 2;
       seen.window = viewer;
       QObject::connect(viewer, &QObject::destroyed, [count = seen.destroyed] { ++*count; });
-      if (auto* view = viewer->findChild<QPdfView*>())
-        if (view->document() && view->isVisibleTo(viewer)) seen.pageCount = view->document()->pageCount();
+      if (auto* view = Pages(*viewer))
+        if (view->isVisibleTo(viewer)) seen.pageCount = view->property("pageCount").toInt();
       if (auto* bar = viewer->findChild<QLabel*>(QStringLiteral("pageLabel")))
         seen.pageBar = FromQ(bar->text());
       if (auto* note = viewer->findChild<QLabel*>(QStringLiteral("nothingToDisplay")))
@@ -182,7 +189,7 @@ TEST_F(PolicyViewer, KeysAndWheelPageThroughAndZoomTheDocument) {
   Open(SimpleCriteria(1));
   const int pages = PagesOf(Document());
   const Seen seen = Press([&](TForm2& viewer) {
-    auto* view = viewer.findChild<QPdfView*>();
+    auto* view = Pages(viewer);
     auto* pageLine = viewer.findChild<QLabel*>(QStringLiteral("pageLabel"));
     auto* zoomLine = viewer.findChild<QLabel*>(QStringLiteral("zoomLabel"));
     ASSERT_TRUE(view && pageLine && zoomLine);
@@ -227,7 +234,7 @@ TEST_F(PolicyViewer, KeysAndWheelPageThroughAndZoomTheDocument) {
     const QColor white = Qt::white;
     EXPECT_EQ(shown.pixelColor(1, shown.height() / 2), white);
     EXPECT_EQ(shown.pixelColor(shown.width() - 2, shown.height() / 2), white);
-    EXPECT_EQ(view->horizontalScrollBar()->value(), view->horizontalScrollBar()->maximum() / 2);
+    EXPECT_NEAR(view->horizontalScrollBar()->value(), view->horizontalScrollBar()->maximum() / 2.0, 1);
     QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
     QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
     EXPECT_LT(zoom(), fitted);
@@ -236,6 +243,153 @@ TEST_F(PolicyViewer, KeysAndWheelPageThroughAndZoomTheDocument) {
     viewer.close();
   });
   ASSERT_TRUE(seen.shown);
+}
+
+// A document whose page i has the size sizeOf(i), in points, and is filled
+// with a colour that names it (see DrawnPage).
+void WriteColouredPages(const fs::path& file, int count, const std::function<QSizeF(int)>& sizeOf) {
+  auto layout = [&](int page) {
+    return QPageLayout(QPageSize(sizeOf(page), QPageSize::Point, QString(), QPageSize::ExactMatch),
+                       QPageLayout::Portrait, QMarginsF());
+  };
+  QPdfWriter writer(QPath(file));
+  writer.setResolution(72);
+  writer.setPageLayout(layout(0));
+  QPainter painter(&writer);
+  for (int page = 0; page < count; ++page) {
+    if (page > 0) {
+      writer.setPageLayout(layout(page));
+      writer.newPage();
+    }
+    painter.fillRect(QRectF(QPointF(), sizeOf(page)),
+                     QColor(page % 16 * 16 + 8, page / 16 % 16 * 16 + 8, page / 256 * 16 + 8));
+  }
+}
+
+constexpr int kNotDrawnYet = -2;  // blank paper: the picture is still being rendered
+constexpr int kBetweenPages = -1;
+
+// The page whose colour is at the middle of the view, or what is there instead.
+int DrawnPage(QAbstractScrollArea& view) {
+  const QImage shown = view.viewport()->grab().toImage();
+  const QColor c = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+  if (c == QColor(Qt::white)) return kNotDrawnYet;
+  int digits[3];
+  const int channels[3] = {c.red(), c.green(), c.blue()};
+  for (int i = 0; i < 3; ++i) {
+    if (std::abs(channels[i] % 16 - 8) > 3) return kBetweenPages;
+    digits[i] = channels[i] / 16;
+  }
+  return digits[0] + digits[1] * 16 + digits[2] * 256;
+}
+
+TEST_F(PolicyViewer, PagesOfAnySizeAreNamedZoomedAndKeptInPlaceAsTheyAreDrawn) {
+  InstallControl(PDFVIEW_MODULE);
+  Open(SimpleCriteria(1));
+  const fs::path mixed = Folder() / "mixed.pdf";
+  const fs::path longer = Folder() / "long.pdf";
+  // A landscape page, then portrait ones; and a long document of pages
+  // whose height is no whole number of pixels at any zoom.
+  WriteColouredPages(mixed, 13, [](int page) { return page == 0 ? QSizeF(842, 595) : QSizeF(595, 842); });
+  WriteColouredPages(longer, 1500, [](int) { return QSizeF(300, 100.3); });
+  {
+    QPdfDocument check;
+    check.load(QPath(mixed));
+    ASSERT_EQ(check.pagePointSize(0).toSize(), QSize(842, 595));
+    ASSERT_EQ(check.pagePointSize(1).toSize(), QSize(595, 842));
+  }
+  const Seen seen = Press([&](TForm2& viewer) {
+    QAbstractScrollArea* view = Pages(viewer);
+    auto* pageLine = viewer.findChild<QLabel*>(QStringLiteral("pageLabel"));
+    auto* zoomLine = viewer.findChild<QLabel*>(QStringLiteral("zoomLabel"));
+    ASSERT_TRUE(view && pageLine && zoomLine);
+    auto page = [&] { return pageLine->text().section(QLatin1Char(' '), 1, 1).toInt() - 1; };
+    auto zoom = [&] { return zoomLine->text().chopped(1).toInt(); };
+    auto open = [&](const fs::path& file) {
+      const std::u16string none;
+      ASSERT_EQ(viewer.Pdfview1->Invoke(1, {file.u16string(), none, none}), controls::DispatchValue(true));
+    };
+    // The bar names the page that is drawn at the middle of the view (moved
+    // on a little when the middle falls between two pages).
+    auto agree = [&] {
+      int drawn = kNotDrawnYet;
+      for (int nudge = 0; nudge < 2; ++nudge) {
+        QElapsedTimer waited;
+        waited.start();
+        while ((drawn = DrawnPage(*view)) == kNotDrawnYet && waited.elapsed() < 30000) QTest::qWait(10);
+        if (drawn != kBetweenPages) break;
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->value() + 12);
+      }
+      ASSERT_GE(drawn, 0) << "nothing drawn at the middle of the view";
+      EXPECT_EQ(drawn, page());
+    };
+    auto key = [&](int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+      QTest::keyClick(view, Qt::Key(k), modifiers);
+    };
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer, 30000));
+    view->setFocus();
+
+    open(mixed);
+    EXPECT_EQ(FromQ(pageLine->text()), "第 1 / 13 页");
+    agree();
+    const int landscape = zoom();
+    for (int k = 0; k < 20 && page() < 2; ++k) key(Qt::Key_PageDown);
+    ASSERT_EQ(page(), 2);
+    agree();
+    // Each page fitted on its own: the portrait page is drawn larger, and the
+    // bar says so.
+    const int portrait = zoom();
+    EXPECT_NEAR(portrait, landscape * 842.0 / 595.0, 2);
+    // Zooming in makes the page in view larger, where it is; fitting again
+    // brings back its own fitted zoom, still there.
+    key(Qt::Key_Equal, Qt::ControlModifier);
+    // Before the new zoom is rendered, the view shows the picture it had,
+    // enlarged, never blank paper.
+    EXPECT_EQ(DrawnPage(*view), 2);
+    EXPECT_NEAR(zoom(), portrait * 1.25, 1.5);
+    EXPECT_GT(view->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(page(), 2);
+    agree();
+    key(Qt::Key_Equal, Qt::ControlModifier);
+    key(Qt::Key_Equal, Qt::ControlModifier);
+    for (int k = 0; k < 40 && page() < 6; ++k) key(Qt::Key_PageDown);
+    ASSERT_EQ(page(), 6);
+    key(Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(zoom(), portrait);
+    EXPECT_EQ(page(), 6);
+    agree();
+    key(Qt::Key_Home);
+    EXPECT_EQ(zoom(), landscape);
+
+    open(longer);
+    EXPECT_EQ(FromQ(pageLine->text()), "第 1 / 1500 页");
+    key(Qt::Key_End);
+    EXPECT_EQ(FromQ(pageLine->text()), "第 1500 / 1500 页");
+    agree();
+    // Anywhere in the document, near its end above all, the page named is
+    // the page drawn.
+    QScrollBar* bar = view->verticalScrollBar();
+    for (const double at : {0.9995, 0.999, 0.998, 0.99, 0.95, 0.75, 0.5, 0.25}) {
+      SCOPED_TRACE(at);
+      bar->setValue(int(bar->maximum() * at));
+      agree();
+      for (int k = 0; k < 3; ++k) {
+        key(Qt::Key_PageUp);
+        agree();
+      }
+    }
+    // Zoomed in on a page far down, fitting again keeps that page in view.
+    bar->setValue(int(bar->maximum() * 0.97));
+    const int reading = page();
+    for (int k = 0; k < 4; ++k) key(Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(page(), reading);
+    key(Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(page(), reading);
+    agree();
+    viewer.close();
+  });
+  ASSERT_TRUE(seen.shown);
+  EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(PolicyViewer, ModalShowingEndedWithoutACloseFreesTheWindowOnce) {
@@ -293,8 +447,25 @@ TEST_F(PolicyViewer, ControlThatCannotBeCreatedIsReportedAndTheButtonWorksAgain)
   const std::string title = "Kestrowan软件|";
   EXPECT_FALSE(Press().shown);
   EXPECT_FALSE(Press().shown);  // pressed again: the same report, no viewer
+  const std::string folder = platform::Utf8ToCp936(dir_.path());
   EXPECT_EQ(Messages(), std::vector<std::string>(
-                            2, title + "没有注册类 " + kClassId + "，无法创建 PDF 浏览控件."));
+                            2, title + "找不到 PDF 浏览控件文件 " + folder + "pdfview.ocx，无法创建 PDF 浏览控件."));
+  ui_.messages.clear();
+  // A damaged control file fails to register; a registry folder that cannot
+  // be written leaves a sound one unregistered. Each is named as it is.
+  std::ofstream(Folder() / "pdfview.ocx") << "damaged";
+  EXPECT_FALSE(Press().shown);
+  fs::remove(Folder() / "pdfview.ocx");
+  fs::copy_file(PDFVIEW_MODULE, Folder() / "pdfview.ocx");
+  std::ofstream(fs::path(config_.path()) / "file") << "x";
+  setenv("XDG_CONFIG_HOME", (fs::path(config_.path()) / "file").c_str(), 1);
+  EXPECT_FALSE(Press().shown);
+  setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
+  fs::remove(Folder() / "pdfview.ocx");
+  EXPECT_EQ(Messages(), (std::vector<std::string>{
+                            title + "PDF 浏览控件文件 " + folder + "pdfview.ocx 已损坏或不是 PDF 浏览控件.",
+                            title + "控件注册文件夹 " + platform::Utf8ToCp936(config_.path()) +
+                                "file/Zelvoran 不可写入，无法注册 PDF 浏览控件."}));
   ui_.messages.clear();
 
   // Registered, then the file went away.
@@ -312,10 +483,10 @@ TEST_F(PolicyViewer, ControlThatCannotBeCreatedIsReportedAndTheButtonWorksAgain)
   ASSERT_TRUE(platform::RegisterClassModule(kClassId, Folder() / "fake.ocx"));
   EXPECT_FALSE(Press().shown);
 
-  const std::string folder = platform::Utf8ToCp936(dir_.path());
   ASSERT_EQ(ui_.messages.size(), 3u);
-  EXPECT_EQ(ui_.messages[0].text, "找不到 PDF 浏览控件文件 " + folder + "pdfview.ocx.");
-  EXPECT_EQ(ui_.messages[1].text.rfind("无法加载 PDF 浏览控件文件 " + folder + "text.ocx: ", 0), 0u);
+  EXPECT_EQ(ui_.messages[0].text, "找不到 PDF 浏览控件文件 " + folder + "pdfview.ocx，无法创建 PDF 浏览控件.");
+  // The file is named once, and the reason is the program's own.
+  EXPECT_EQ(ui_.messages[1].text, "PDF 浏览控件文件 " + folder + "text.ocx 已损坏，无法加载.");
   // The report adds no full stop after ")".
   EXPECT_EQ(ui_.messages[2].text,
             "PDF 浏览控件文件 " + folder + "fake.ocx 不能创建控件 (缺少入口 ZelvoranCreateControl)");

@@ -11,6 +11,7 @@
 #include "base/Excel_unit.h"
 #include "platform/class_registry.h"
 #include "platform/codepage.h"
+#include "platform/loadable_module.h"
 #include "tests/support/test_db.h"
 
 namespace {
@@ -79,6 +80,58 @@ TEST_F(ClassRegistry, PathsThatWouldBreakTheFileAreRefused) {
   const fs::path odd = fs::path(u8"/opt/Ελληνικά 政策/pdfview.ocx");
   ASSERT_TRUE(platform::RegisterClassModule(kViewer, odd));
   EXPECT_EQ(platform::FindClassModule(kViewer), odd);
+}
+
+TEST_F(ClassRegistry, FilesWrittenByHandOrLinkedElsewhereAreReadAndKept) {
+  // Registries edited by hand: CR LF lines read like LF lines, and a relative
+  // module path (which would load whatever the current folder holds) is no entry.
+  const struct {
+    std::string text;
+    std::optional<fs::path> found;
+  } cases[] = {
+      {std::string(kViewer) + "\t/opt/a/pdfview.ocx\r\n", fs::path("/opt/a/pdfview.ocx")},
+      {std::string(kOther) + "\t/opt/o.ocx\r\n" + kViewer + "\t/opt/b/pdfview.ocx\r\n",
+       fs::path("/opt/b/pdfview.ocx")},
+      {std::string(kViewer) + "\tpdfview.ocx\n", std::nullopt},
+      {std::string(kViewer) + "\t./pdfview.ocx\r\n", std::nullopt},
+      {std::string(kViewer) + "\t\r\n", std::nullopt},
+  };
+  fs::create_directories(Folder());
+  for (const auto& c : cases) {
+    std::ofstream(Folder() / "classes", std::ios::binary) << c.text;
+    EXPECT_EQ(platform::FindClassModule(kViewer), c.found) << c.text;
+  }
+  // Rewritten, the lines lose their CR.
+  std::ofstream(Folder() / "classes", std::ios::binary) << cases[1].text;
+  ASSERT_TRUE(platform::RegisterClassModule(kOther, "/opt/p.ocx"));
+  EXPECT_EQ(Read(Folder() / "classes"), std::string(kViewer) + "\t/opt/b/pdfview.ocx\n" + kOther + "\t/opt/p.ocx\n");
+  // Nothing relative is loaded either, even with the file in the current folder.
+  TempDir cwd("registry-cwd");
+  const fs::path before = fs::current_path();
+  fs::copy_file(PDFVIEW_MODULE, fs::path(cwd.path()) / "pdfview.ocx");
+  fs::current_path(cwd.path());
+  EXPECT_EQ(platform::LoadModuleForGood("pdfview.ocx").handle, nullptr);
+  EXPECT_FALSE(RegisterServerFile("pdfview.ocx"));
+  fs::current_path(before);
+
+  // A registry that is a link to a file elsewhere is written through the link.
+  TempDir shared("registry-shared");
+  fs::remove(Folder() / "classes");
+  fs::create_symlink(fs::relative(fs::path(shared.path()) / "classes", Folder()), Folder() / "classes");
+  ASSERT_TRUE(platform::RegisterClassModule(kViewer, "/opt/c/pdfview.ocx"));
+  EXPECT_TRUE(fs::is_symlink(Folder() / "classes"));
+  EXPECT_EQ(Read(fs::path(shared.path()) / "classes"), std::string(kViewer) + "\t/opt/c/pdfview.ocx\n");
+  ASSERT_TRUE(platform::UnregisterClassModule(kViewer));
+  EXPECT_TRUE(fs::is_symlink(Folder() / "classes"));
+  EXPECT_EQ(Read(fs::path(shared.path()) / "classes"), "");
+
+  // A folder that cannot be made is reported as not writable, and nothing is registered.
+  EXPECT_TRUE(platform::ClassRegistryWritable());
+  std::ofstream(fs::path(config_.path()) / "file") << "x";
+  setenv("XDG_CONFIG_HOME", (fs::path(config_.path()) / "file").c_str(), 1);
+  EXPECT_FALSE(platform::ClassRegistryWritable());
+  EXPECT_FALSE(platform::RegisterClassModule(kViewer, "/opt/d/pdfview.ocx"));
+  EXPECT_EQ(platform::ClassRegistryPlace(), fs::path(config_.path()) / "file" / "Zelvoran");
 }
 
 TEST_F(ClassRegistry, RelativeConfigFolderIsIgnoredForTheHomeFolder) {

@@ -1,10 +1,12 @@
-// RegisterServerFile / UnregisterServerFile through LoadLibraryW and
-// GetProcAddress, with the small server files of the registration tests.
+// RegisterServerFile / UnregisterServerFile through LoadLibraryExW and
+// GetProcAddress, with the small server files of the registration tests, and
+// the per-user class registry they write to.
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "base/Excel_unit.h"
+#include "platform/class_registry.h"
 #include "win32_test_support.h"
 
 namespace {
@@ -48,6 +50,41 @@ TEST(ServerFile, AFileWithoutTheEntryOrNoLibraryAtAllIsAFailure) {
   std::ofstream(text) << "not a library\n";
   EXPECT_FALSE(RegisterServerFile(text));
   EXPECT_FALSE(IsLoaded(text));
+}
+
+TEST(ClassRegistry, FullPathsOnlyAndNothingThatOtherComClientsWouldFind) {
+  const char* const id = "{433268D7-2CD4-43E6-AA24-2188672E7252}";
+  const struct {
+    std::filesystem::path module;
+    bool registered;
+  } cases[] = {
+      {L"C:\\zelvoran\\控件\\pdfview.ocx", true},
+      {L"\\\\server\\share\\pdfview.ocx", true},
+      {L"pdfview.ocx", false},
+      {L"C:pdfview.ocx", false},      // relative to drive C's current folder
+      {L"\\zelvoran\\pdfview.ocx", false},  // relative to the current drive
+  };
+  // An entry of an earlier release that made the module a COM server goes
+  // when the module registers again.
+  const wchar_t* const legacy = L"Software\\Classes\\CLSID\\{433268D7-2CD4-43E6-AA24-2188672E7252}";
+  const std::wstring earlier = cases[0].module.wstring();
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(legacy) + L"\\InprocServer32").c_str(), nullptr,
+                            REG_SZ, earlier.c_str(), DWORD((earlier.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  for (const auto& c : cases) {
+    ASSERT_TRUE(platform::UnregisterClassModule(id));
+    EXPECT_EQ(platform::RegisterClassModule(id, c.module), c.registered) << "case " << (&c - cases);
+    EXPECT_EQ(platform::FindClassModule(id),
+              c.registered ? std::optional<std::filesystem::path>(c.module) : std::nullopt);
+  }
+  // Registered where only this program looks: no COM server entry.
+  HKEY key = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, legacy, 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_TRUE(platform::ClassRegistryWritable());
+  ASSERT_TRUE(platform::UnregisterClassModule(id));
+  EXPECT_EQ(platform::FindClassModule(id), std::nullopt);
+  // Nothing relative is loaded for registration either.
+  EXPECT_FALSE(RegisterServerFile(L"server_ok.dll"));
 }
 
 }  // namespace
