@@ -5,10 +5,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/codepage.h"
@@ -93,11 +95,23 @@ TEST_F(ProgramTest, ExitSequenceUnderItsOwnNameEndsEveryCopy) {
   const std::string name = UniqueName("own");
   const pid_t sleeper = StartSleeper(other, name);
   const std::string exe = Install(dir, name, SimpleCriteria(3), kRetrieval);
+  // A temporary file of an export that was killed (its process has ended)
+  // goes at the start; one of a running process (init) stays.
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string data = dir.path() + "Data/";
+  std::filesystem::create_directory(data);
+  const std::string stale = data + ".zelvoran-" + std::to_string(ended) + "-1.part";
+  std::ofstream(stale) << "half an export";
+  std::ofstream(data + ".zelvoran-1-1.part") << "still being written";
   const pid_t program = Start(exe, dir.path(), "main@400", name);
   EXPECT_EQ(WaitForExit(program, std::chrono::seconds(20)), 0);
   EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\nunregister\n");
   EXPECT_EQ(ReadFileBytes(dir.path() + "messages.log"), "");
   EXPECT_TRUE(EndedBySignal(sleeper));
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(data + ".zelvoran-1-1.part"));
 }
 
 // Under another name the exit sequence returns and the message loop ends the
