@@ -22,8 +22,10 @@ namespace platform {
 //   read-only for everybody), or that is not a regular file, is refused and
 //   left as it was.
 //
-// Throws std::runtime_error naming the file on every failure; the earlier
-// file then holds what it held, and no temporary file is left.
+// Throws std::runtime_error on every failure: "Cannot Create file <target>"
+// when the file cannot be made or opened for writing at all, else "Cannot
+// write file <name>: <reason>". The earlier file then holds what it held,
+// and no temporary file is left.
 void ReplaceFileContent(const std::filesystem::path& target, std::string_view content);
 
 // Removes the temporary files that ReplaceFileContent leaves in `folder` when

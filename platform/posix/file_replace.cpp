@@ -31,6 +31,11 @@ constexpr int kMaxLinks = 40;
   throw std::runtime_error("Cannot write file " + PathToCp936(file) + ": " + why);
 }
 [[noreturn]] void FailErrno(const fs::path& file, int error) { Fail(file, std::strerror(error)); }
+// The file cannot be made or opened for writing at all; the message names it
+// as the user gave it.
+[[noreturn]] void FailCreate(const fs::path& target) {
+  throw std::runtime_error("Cannot Create file " + PathToCp936(target));
+}
 
 // The temporary files this process is writing right now; every other file
 // with this process's id in its name was left by an earlier process that
@@ -59,18 +64,19 @@ class InFlightName {
 // The file that `name` finally stands for: symbolic links are followed one
 // by one (a link relative to its own folder), up to a name that is no link,
 // which need not exist yet.
-fs::path FollowLinks(fs::path name) {
+fs::path FollowLinks(const fs::path& target) {
+  fs::path name = target;
   for (int i = 0; i < kMaxLinks; ++i) {
     struct stat st {};
     if (lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return name;
     std::string buffer(PATH_MAX, '\0');
     const ssize_t n = readlink(name.c_str(), buffer.data(), buffer.size());
-    if (n < 0) FailErrno(name, errno);
+    if (n < 0) FailCreate(target);
     buffer.resize(static_cast<size_t>(n));
     const fs::path next = buffer;
     name = next.is_absolute() ? next : name.parent_path() / next;
   }
-  FailErrno(name, ELOOP);
+  FailCreate(target);
 }
 
 bool WriteAllAt(int fd, std::string_view data, off_t offset) {
@@ -117,17 +123,16 @@ class Descriptor {
 // Writes the content into the existing file itself. Room for it is taken
 // first where the file system can do that, so a full disk fails before a
 // byte changes; a write that fails anyway puts the earlier content back.
-void WriteInPlace(const fs::path& file, std::string_view content) {
+void WriteInPlace(const fs::path& target, const fs::path& file, std::string_view content) {
   bool readable = true;
   Descriptor fd(open(file.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY));
   if (!fd.ok() && errno == EACCES) {
     readable = false;
     fd.Reset(open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
   }
-  if (!fd.ok()) FailErrno(file, errno);
+  if (!fd.ok()) FailCreate(target);
   struct stat st {};
-  if (fstat(fd.get(), &st) != 0) FailErrno(file, errno);
-  if (!S_ISREG(st.st_mode)) Fail(file, "not a regular file");
+  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) FailCreate(target);
 
   std::string earlier;
   if (readable) {
@@ -162,9 +167,9 @@ void WriteInPlace(const fs::path& file, std::string_view content) {
 
 // Creates `file`, which did not exist, with the content; a failed write
 // removes what was created.
-void WriteNewInPlace(const fs::path& file, std::string_view content) {
+void WriteNewInPlace(const fs::path& target, const fs::path& file, std::string_view content) {
   Descriptor fd(open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
-  if (!fd.ok()) FailErrno(file, errno);
+  if (!fd.ok()) FailCreate(target);
   if (WriteAllAt(fd.get(), content, 0) && fsync(fd.get()) == 0 && fd.Close()) return;
   const int error = errno;
   unlink(file.c_str());
@@ -221,22 +226,20 @@ void ReplaceFileContent(const fs::path& target, std::string_view content) {
 
   struct stat earlier {};
   const bool exists = stat(file.c_str(), &earlier) == 0;
-  if (!exists && errno != ENOENT) FailErrno(file, errno);
-  if (exists) {
-    if (!S_ISREG(earlier.st_mode)) Fail(file, "not a regular file");
-    // A file without any write permission is read-only even for a user the
-    // system would let write it anyway.
-    if ((earlier.st_mode & 0222) == 0) FailErrno(file, EACCES);
-    if (access(file.c_str(), W_OK) != 0) FailErrno(file, errno);
-  }
+  if (!exists && errno != ENOENT) FailCreate(target);
+  // A file without any write permission is read-only even for a user the
+  // system would let write it anyway.
+  if (exists && (!S_ISREG(earlier.st_mode) || (earlier.st_mode & 0222) == 0 ||
+                 access(file.c_str(), W_OK) != 0))
+    FailCreate(target);
   const bool renameKeepsLinks = !exists || earlier.st_nlink <= 1;
   if (renameKeepsLinks && access(folder.c_str(), W_OK | X_OK) == 0 &&
       WriteBesideAndRename(file, folder, exists ? &earlier : nullptr, content) == Beside::Done)
     return;
   if (exists)
-    WriteInPlace(file, content);
+    WriteInPlace(target, file, content);
   else
-    WriteNewInPlace(file, content);
+    WriteNewInPlace(target, file, content);
 }
 
 void RemoveStaleReplacements(const fs::path& folder) {

@@ -23,6 +23,11 @@ namespace {
 [[noreturn]] void FailError(const fs::path& file, DWORD error) {
   Fail(file, "system error " + std::to_string(error));
 }
+// The file cannot be made or opened for writing at all; the message names it
+// as the user gave it.
+[[noreturn]] void FailCreate(const fs::path& target) {
+  throw std::runtime_error("Cannot Create file " + PathToCp936(target));
+}
 
 // The temporary files this process is writing right now; every other file
 // with this process's id in its name was left by an earlier process.
@@ -137,13 +142,14 @@ void ReplaceFileContent(const fs::path& target, std::string_view content) {
   Handle existing(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   const bool exists = existing.ok();
-  if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) FailError(target, GetLastError());
+  if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) FailCreate(target);
   DWORD links = 1;
   fs::path file = target;
   if (exists) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(existing.get(), &info)) FailError(target, GetLastError());
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Fail(target, "not a regular file");
+    if (!GetFileInformationByHandle(existing.get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      FailCreate(target);
     links = info.nNumberOfLinks;
     file = FinalName(existing.get(), target);
   }
@@ -183,7 +189,7 @@ void ReplaceFileContent(const fs::path& target, std::string_view content) {
   }
   Handle created(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!created.ok()) FailError(file, GetLastError());
+  if (!created.ok()) FailCreate(target);
   if (WriteAllAt(created.get(), content) && FlushFileBuffers(created.get())) return;
   const DWORD error = GetLastError();
   created.Reset(INVALID_HANDLE_VALUE);
