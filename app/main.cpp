@@ -2,12 +2,14 @@
 // the main window, the message loop, exit code 0.
 #include <QApplication>
 
+#include "base/app_folder.h"
 #include "base/error_report.h"
 #include "base/qt_text.h"
 #include "base/shutdown.h"
 #include "app/test_seams.h"
 #include "base/ui_services.h"
 #include "browser/Grade_i_public_hospital.h"
+#include "platform/file_replace.h"
 #include "platform/single_instance.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +25,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   // Any other trouble with the lock is ignored and the start goes on.
+  // An export that was killed half way may have left its temporary file in
+  // the folder where exports start.
+  platform::RemoveStaleReplacements(AppFolder() / "Data");
   QApplication::setApplicationName(ToQ(kApplicationTitle));
   // The program ends only through its exit sequence.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file_replace.h"
+
 extern char** environ;
 
 namespace platform::office {
@@ -131,23 +133,15 @@ int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// Puts `done` under the name `target` so that the name only ever shows a
-// complete file: a rename when both are on one file system, else a copy to a
-// temporary name beside the target, renamed once complete.
+// Puts the converted file `done` in place of `target` through the one
+// function that replaces files, so the office result keeps the target's
+// mode, owner and links like every other export.
 void MoveIntoPlace(const fs::path& done, const fs::path& target) {
-  std::error_code ec;
-  fs::rename(done, target, ec);
-  if (!ec) return;
-  static std::atomic<unsigned> counter{0};
-  fs::path temporary = target;
-  temporary += ".zelvoran-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".tmp";
-  fs::copy_file(done, temporary, fs::copy_options::none, ec);
-  if (!ec) fs::rename(temporary, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    throw std::runtime_error("Cannot write file " + target.string() + ": " + ec.message());
-  }
+  std::ifstream in(done, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (!in || !content) throw std::runtime_error("Cannot read " + done.string());
+  ReplaceFileContent(target, content.str());
 }
 
 }  // namespace

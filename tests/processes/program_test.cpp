@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 #include <sys/stat.h>
 
@@ -100,6 +101,16 @@ TEST_F(ProgramTest, ExitSequenceUnderItsOwnNameEndsEveryCopyAndLeavesEveryChange
   // into the write-ahead log of the database.
   const std::string exe = Install(dir, name, SimpleCriteria(3), {"0", "x", "", "T", "1"});
   ExecOnDb(dir.path(), "pragma journal_mode=wal");
+  // A temporary file of an export that was killed (its process has ended)
+  // goes at the start; one of a running process (init) stays.
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string data = dir.path() + "Data/";
+  std::filesystem::create_directory(data);
+  const std::string stale = data + ".zelvoran-" + std::to_string(ended) + "-1.part";
+  std::ofstream(stale) << "half an export";
+  std::ofstream(data + ".zelvoran-1-1.part") << "still being written";
   // The program closes its main window once the file "close" exists.
   const std::string close = dir.path() + "close";
   const pid_t program = Start(exe, dir.path(), "main@" + close, name);
@@ -115,6 +126,8 @@ TEST_F(ProgramTest, ExitSequenceUnderItsOwnNameEndsEveryCopyAndLeavesEveryChange
   // VARN.mdb copied alone, without the files beside it, holds the change.
   std::filesystem::copy_file(dir.path() + "VARN.mdb", copy.path() + "VARN.mdb");
   EXPECT_EQ(ReadSettingsRows(copy.path()).at(1), "模糊");
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(data + ".zelvoran-1-1.part"));
 }
 
 // A program folder that the user may read but not change (here one that
