@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
   TForm_grade_hospital mainWindow;
 #ifdef ZELVORAN_TEST_HOOKS
   InstallTestCloseTimers(&mainWindow);
+  InstallTestStateReport(&mainWindow);
 #endif
   mainWindow.show();
   if (!ApplicationEndRequested()) QApplication::exec();

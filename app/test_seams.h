@@ -4,11 +4,23 @@
 // from the environment once at start-up and do nothing when unset:
 //   ZELVORAN_TEST_MESSAGE_LOG=<file>  every message box is appended to the
 //       file as "caption<TAB>text<LF>" (UTF-8) and answered with OK at once;
+//       an export's save dialog is logged as "(save dialog)<TAB><start
+//       folder><LF>" and cancelled;
 //   ZELVORAN_TEST_CLOSE=<what>@<ms>[,...]  after <ms> of running, the
 //       window ("main" or "progress") is closed as by its close box, or
 //       ("exit") the exit button "退出" is clicked; <what>@<file> does the
 //       same once that file exists (a script closes the program when it
-//       is done with it);
+//       is done with it). Two more actions, given with a file: "search"
+//       types the file's text (UTF-8) into the search box and releases
+//       Enter there, "click.<objectName>" clicks that button of the main
+//       window (a modal window it opens does not hold up later actions);
+//   ZELVORAN_TEST_STATE=<file>  what the windows show, rewritten whole
+//       every 100 ms as UTF-8 lines "<what><TAB><value>...": "window" and
+//       the object name of each visible top-level window, "search" and the
+//       search box's text, "rows" and the grid's row count, "row" and the
+//       cells of each of the grid's first rows, "label", the object name
+//       and the text of every visible label, "check", the object name, 1 or
+//       0 and the caption of every visible check box and radio button;
 //   ZELVORAN_TEST_END_NAME=<name>  the executable name (bare, or a full
 //       path) that the exit sequence and the progress window end. Unset,
 //       the test build ends the full path it runs under, so it ends itself
@@ -22,3 +34,4 @@ void InstallTestMessageLog();
 void InstallTestEndName();
 // Before the main window is shown.
 void InstallTestCloseTimers(QWidget* mainWindow);
+void InstallTestStateReport(QWidget* mainWindow);

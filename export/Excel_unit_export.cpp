@@ -60,7 +60,7 @@ std::string ExportExtension(const std::filesystem::path& fileName) {
 
 void ExportGrid(const GridModel& grid, const ExportLook& look) {
   SaveDialogRequest request;
-  request.initialFolder = AppFolder() / "Data";
+  request.initialFolder = ExportStartFolder();
   request.filter = kExportFilter;
   request.filterIndex = 1;
   request.defaultExtension = "xls";

@@ -2,12 +2,14 @@
 # Installs the Debian packages that are missing, then configures and builds
 # the project into ./build.
 #
-#   scripts/setup.sh [--tests] [--headless] [--packages-only]
+#   scripts/setup.sh [--tests] [--package] [--headless] [--packages-only]
 #
 # Without options: what building and running the program needs. --tests adds
 # what building and running the test suite and the benchmarks needs (the
 # Windows cross-build with Wine, GoogleTest, Google Benchmark, the readers of
-# exported files) and builds the suite; --headless adds the virtual display,
+# exported files, and the package tools, since the suite builds and checks the
+# Debian package) and builds the suite; --package adds the tools that build
+# and check the Debian package (scripts/package.sh); --headless adds the virtual display,
 # the window tool and the screenshot tools with which run.sh shows the program
 # on a machine without a display. --packages-only installs and stops.
 set -euo pipefail
@@ -26,6 +28,10 @@ test_packages=(
   g++-mingw-w64-x86-64 googletest wine64 locales
   python3 python3-xlrd poppler-utils
 )
+# Building and checking the Debian package: dpkg-shlibdeps finds its
+# library dependencies; lintian, desktop-file-validate and appstreamcli check
+# the package, its menu entry and its AppStream description.
+package_packages=(dpkg-dev lintian desktop-file-utils appstream)
 # Showing the program without a display.
 headless_packages=(xvfb xauth imagemagick xdotool)
 
@@ -33,7 +39,8 @@ tests=0
 packages_only=0
 for arg in "$@"; do
   case "$arg" in
-    --tests) tests=1; packages+=("${test_packages[@]}") ;;
+    --tests) tests=1; packages+=("${test_packages[@]}" "${package_packages[@]}") ;;
+    --package) packages+=("${package_packages[@]}") ;;
     --headless) packages+=("${headless_packages[@]}") ;;
     --packages-only) packages_only=1 ;;
     *) echo "setup.sh: unknown option $arg" >&2; exit 2 ;;
