@@ -18,7 +18,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Building and running Zelvoran. LibreOffice writes the Excel and Word exports.
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-pdf-dev libqt6pdfwidgets6 libgl-dev libxcb1-dev
+  qt6-base-dev qt6-pdf-dev libgl-dev libxcb1-dev
   libsqlite3-dev libjpeg-dev fonts-wqy-microhei qt6-translations-l10n
   libreoffice-calc-nogui libreoffice-writer-nogui
 )
