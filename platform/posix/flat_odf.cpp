@@ -13,12 +13,13 @@ constexpr const char* kNamespaces =
     " xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\""
     " office:version=\"1.2\"";
 
-// The lines of a text: a CR LF pair, a lone CR and a lone LF each end one.
-std::vector<std::string> Lines(const std::string& text) {
+// The lines of a text: a CR LF pair, a lone CR and a lone LF each end one;
+// in a sheet, a vertical tab too.
+std::vector<std::string> Lines(const std::string& text, Flavour flavour) {
   std::vector<std::string> lines(1);
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (c == '\r' || c == '\n') {
+    if (c == '\r' || c == '\n' || (c == '\v' && flavour == Flavour::Sheet)) {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       lines.emplace_back();
     } else {
@@ -35,12 +36,13 @@ void AppendSpaces(std::string& out, size_t count) {
 }
 
 // One paragraph per line of `text`, each with the given paragraph style.
-void AppendParagraphs(std::string& out, const std::string& text, const char* style) {
-  for (const std::string& line : Lines(text)) {
+void AppendParagraphs(std::string& out, const std::string& text, const char* style,
+                      Flavour flavour) {
+  for (const std::string& line : Lines(text, flavour)) {
     out += "<text:p";
     if (style) out += std::string(" text:style-name=\"") + style + "\"";
     out += ">";
-    out += ParagraphContent(line);
+    out += ParagraphContent(line, flavour);
     out += "</text:p>";
   }
 }
@@ -65,7 +67,7 @@ void AppendTable(std::string& out, const Table& table, int number) {
     for (int c = 0; c < table.columns; ++c) {
       const TableCell& cell = table.At(r, c);
       out += "<table:table-cell table:style-name=\"CellLook\" office:value-type=\"string\">";
-      AppendParagraphs(out, cell.text, StyleOf(cell.alignment));
+      AppendParagraphs(out, cell.text, StyleOf(cell.alignment), Flavour::Text);
       out += "</table:table-cell>";
     }
     out += "</table:table-row>";
@@ -75,7 +77,7 @@ void AppendTable(std::string& out, const Table& table, int number) {
 
 }  // namespace
 
-std::string ParagraphContent(const std::string& cp936) {
+std::string ParagraphContent(const std::string& cp936, Flavour flavour) {
   const std::string text = Cp936ToUtf8(cp936);
   std::string out;
   out.reserve(text.size() + 16);
@@ -104,7 +106,9 @@ std::string ParagraphContent(const std::string& cp936) {
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&apos;"; break;
-      case '\t': out += "<text:tab/>"; break;
+      case '\t': out += flavour == Flavour::Sheet ? "&#9;" : "<text:tab/>"; break;
+      // A vertical tab is the line break of a word processor.
+      case '\v': out += "<text:line-break/>"; break;
       default:
         // XML 1.0 cannot carry the remaining control characters at all.
         if (static_cast<unsigned char>(c) >= 0x20) out += c;
@@ -132,9 +136,9 @@ std::string FlatSpreadsheet(const SheetCells& cells) {
         continue;
       }
       out += "<table:table-cell";
-      if (Lines(text).size() > 1) out += " table:style-name=\"Lines\"";
+      if (Lines(text, Flavour::Sheet).size() > 1) out += " table:style-name=\"Lines\"";
       out += " office:value-type=\"string\">";
-      AppendParagraphs(out, text, nullptr);
+      AppendParagraphs(out, text, nullptr, Flavour::Sheet);
       out += "</table:table-cell>";
     }
     out += "</table:table-row>\n";
@@ -170,7 +174,7 @@ std::string FlatText(const TextDocument& document) {
   };
   for (size_t p = 0; p < document.paragraphs.size(); ++p) {
     appendTablesBefore(p);
-    AppendParagraphs(out, document.paragraphs[p], nullptr);
+    AppendParagraphs(out, document.paragraphs[p], nullptr, Flavour::Text);
     out += "\n";
   }
   appendTablesBefore(document.paragraphs.size());
