@@ -1,5 +1,7 @@
 #include "platform/posix/flat_odf.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 
 namespace platform::odf {
@@ -57,13 +59,36 @@ const char* StyleOf(Alignment alignment) {
   return nullptr;
 }
 
+// Lines that a cell's text takes at most in a narrow column: every paragraph
+// at least one, and one more for every few characters (bytes here, so a
+// double-byte character counts two, as it is about twice as wide).
+size_t EstimatedLines(const std::string& text) {
+  constexpr size_t kBytesPerLine = 8;
+  size_t lines = 0;
+  for (const std::string& line : Lines(text, Flavour::Text))
+    lines += std::max<size_t>(1, (line.size() + kBytesPerLine - 1) / kBytesPerLine);
+  return lines;
+}
+
+// A row that is sure to fit on a page is kept together, never split across
+// a page break. Besides reading better, it spares the word processor most of
+// the work of breaking a long table into pages (a third of a large
+// conversion's time). A taller row may still be split where it must.
+bool KeptTogether(const Table& table, int row) {
+  constexpr size_t kMostLines = 36;
+  for (int c = 0; c < table.columns; ++c)
+    if (EstimatedLines(table.At(row, c).text) > kMostLines) return false;
+  return true;
+}
+
 void AppendTable(std::string& out, const Table& table, int number) {
   const std::string name = "Table" + std::to_string(number);
   out += "<table:table table:name=\"" + name + "\" table:style-name=\"TableLook\">";
   out += "<table:table-column table:number-columns-repeated=\"" + std::to_string(table.columns) +
          "\"/>";
   for (int r = 0; r < table.rows; ++r) {
-    out += "<table:table-row>";
+    out += KeptTogether(table, r) ? "<table:table-row table:style-name=\"RowWhole\">"
+                                  : "<table:table-row>";
     for (int c = 0; c < table.columns; ++c) {
       const TableCell& cell = table.At(r, c);
       out += "<table:table-cell table:style-name=\"CellLook\" office:value-type=\"string\">";
@@ -162,6 +187,8 @@ std::string FlatText(const TextDocument& document) {
       "<style:paragraph-properties fo:text-align=\"justify\"/></style:style>\n"
       "<style:style style:name=\"TableLook\" style:family=\"table\">"
       "<style:table-properties table:align=\"margins\"/></style:style>\n"
+      "<style:style style:name=\"RowWhole\" style:family=\"table-row\">"
+      "<style:table-row-properties fo:keep-together=\"always\"/></style:style>\n"
       "<style:style style:name=\"CellLook\" style:family=\"table-cell\">"
       "<style:table-cell-properties fo:border=\"0.5pt solid #000000\"/>"
       "</style:style>\n"

@@ -133,7 +133,7 @@ class GroupWatcher {
   explicit GroupWatcher(pid_t group) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return;
-    const std::string script = "read done; [ \"$done\" = done ] || kill -KILL -" +
+    const std::string script = "trap '' HUP INT TERM; read done; [ \"$done\" = done ] || kill -KILL -" +
                                std::to_string(group) + " 2>/dev/null";
     const char* argv[] = {"/bin/sh", "-c", script.c_str(), nullptr};
     posix_spawn_file_actions_t actions;
@@ -214,7 +214,17 @@ int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
   posix_spawnattr_destroy(&attributes);
   if (spawned != 0)
     throw std::runtime_error("Cannot start " + argv[0] + ": " + strerror(spawned));
-  GroupWatcher watcher(pid);
+  std::optional<GroupWatcher> watcher(std::in_place, pid);
+  // Ends the group, then tells the watcher so (before the leader is
+  // collected, so its id cannot have gone to another process meanwhile).
+  auto endGroup = [&] {
+    kill(-pid, SIGKILL);  // only the group this call started
+    watcher.reset();
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+  };
 
   // Waits without collecting the child, so its id (and with it the group's
   // id) cannot be handed to another process before the group is ended.
@@ -251,13 +261,15 @@ int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
                 " seconds";
       break;
     }
-    AutomationIdle();
+    try {
+      AutomationIdle();
+    } catch (...) {
+      endGroup();
+      throw;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(15));
   }
-  kill(-pid, SIGKILL);  // only the group this call started
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  const int status = endGroup();
   if (!stopped.empty()) throw std::runtime_error(stopped);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
