@@ -9,11 +9,15 @@
 #include "app/test_seams.h"
 #include "base/ui_services.h"
 #include "browser/Grade_i_public_hospital.h"
+#include "platform/com_apartment.h"
 #include "platform/file_replace.h"
 #include "platform/single_instance.h"
 
 int main(int argc, char** argv) {
   const auto lock = platform::CreateSingleInstanceLock("VARN_QX_518");
+  // COM for the GUI thread, single-threaded apartment, before anything uses
+  // it and until after the application object is gone.
+  const platform::ComApartment com;
   QApplication app(argc, argv);
   // Qt's standard dialogs and buttons in Chinese, like the rest of the program.
   InstallStandardDialogTranslations();

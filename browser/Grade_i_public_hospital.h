@@ -150,4 +150,5 @@ class TForm_grade_hospital : public QWidget {
   bool shown_ = false;
   bool taskbarHintWatched_ = false;
   bool exitSequenceRun_ = false;
+  bool exporting_ = false;  // an export waits for its office application
 };

@@ -12,6 +12,7 @@
 #include "export/html_writer.h"
 #include "export/office_writers.h"
 #include "platform/codepage.h"
+#include "platform/dispatch.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ void ExportGrid(const GridModel& grid, const ExportLook& look) {
   if (!fileName) return;
 
   bool written = false;
+  std::string reason;  // a second line for the failure message, when known
   try {
     const std::string extension = ExportExtension(*fileName);
     for (const DispatchRow& row : kDispatch) {
@@ -77,13 +79,18 @@ void ExportGrid(const GridModel& grid, const ExportLook& look) {
         break;
       }
     }
+  } catch (const platform::UserFacingError& error) {
+    // The content does not fit the chosen format: the user learns why.
+    written = false;
+    reason = error.what();
   } catch (...) {
-    written = false;  // the error's own text is not shown
+    written = false;  // technical errors' own text is not shown
   }
   if (written)
     Ui().ShowMessage({kExportSucceeded, kCaptionNotice, MessageIcon::None});
   else
-    Ui().ShowMessage({kExportFailed, kCaptionWarning, MessageIcon::None});
+    Ui().ShowMessage({reason.empty() ? std::string(kExportFailed) : kExportFailed + ("\n" + reason),
+                      kCaptionWarning, MessageIcon::None});
 }
 
 void ExportButtonClick(const GridModel& grid, int progressPosition,

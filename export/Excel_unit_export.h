@@ -27,9 +27,11 @@ std::string ExportExtension(const std::filesystem::path& fileName);
 
 // Asks for a file name (the save dialog starts in the "Data" folder beside
 // the executable), writes the grid with the writer that the extension
-// selects, and reports "导出成功!" or "导出失败!". A cancelled dialog does
-// nothing; a name whose extension selects no writer writes nothing and is
-// reported as a failure. No error leaves this function.
+// selects, and reports "导出成功!" or "导出失败!". When the grid does not fit
+// the chosen format (a writer raised platform::UserFacingError), a second
+// line of the failure message says why. A cancelled dialog does nothing; a
+// name whose extension selects no writer writes nothing and is reported as a
+// failure. No error leaves this function.
 void ExportGrid(const GridModel& grid, const ExportLook& look);
 
 // The export button: a grid with nothing but its header row is ignored; while

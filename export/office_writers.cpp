@@ -38,7 +38,10 @@ std::string WithoutCarriageReturns(const std::string& text) {
 
 // Holds the obtained application for the length of one export. Unless the
 // application was found running, it is asked to quit: by Finish() after a
-// successful export, or when the export fails, with the first error kept.
+// successful export, or when the export fails, with the first error kept. On
+// that failure path the workbook or document that the export added is first
+// closed without saving, so an invisible application never waits for an
+// answer to "save the changes?" that nobody can see.
 class ApplicationSession {
  public:
   ApplicationSession(const std::string& progId, const std::string& notFound) {
@@ -48,16 +51,27 @@ class ApplicationSession {
   }
   ~ApplicationSession() {
     if (finished_ || office_.alreadyRunning) return;
+    // The export's own error is the one to pass on; these may fail quietly.
     try {
-      office_.application->Call("Quit");
+      if (opened_) opened_->Call("Close", {}, {{"SaveChanges", false}});
     } catch (...) {
-      // The export's own error is the one to pass on.
+    }
+    try {
+      office_.application->Call("Quit", {}, quitWithoutSaving_);
+    } catch (...) {
     }
   }
   ApplicationSession(const ApplicationSession&) = delete;
   ApplicationSession& operator=(const ApplicationSession&) = delete;
 
   platform::DispatchObject& App() { return *office_.application; }
+
+  // The workbook or document that the export added; `quitWithoutSaving`: the
+  // named arguments of a Quit that discards changes (Word takes them).
+  void Opened(DispatchRef object, std::vector<NamedArg> quitWithoutSaving = {}) {
+    opened_ = std::move(object);
+    quitWithoutSaving_ = std::move(quitWithoutSaving);
+  }
 
   void Finish() {
     finished_ = true;
@@ -66,6 +80,8 @@ class ApplicationSession {
 
  private:
   OfficeApplication office_;
+  DispatchRef opened_;
+  std::vector<NamedArg> quitWithoutSaving_;
   bool finished_ = false;
 };
 
@@ -89,6 +105,7 @@ void WriteExcelWorkbook(const GridModel& grid, const std::filesystem::path& file
   AsObject(app.Get("WorkBooks"), "WorkBooks")->Get("Count");
   const DispatchRef workbook =
       AsObject(AsObject(app.Get("WorkBooks"), "WorkBooks")->Call("Add"), "Add");
+  session.Opened(workbook);
   const DispatchRef sheet = AsObject(workbook->Get("Sheets", {1L}), "Sheets");
 
   const int rows = grid.RowCount();
@@ -112,6 +129,7 @@ void WriteWordDocument(const GridModel& grid, const std::filesystem::path& fileN
 
   const DispatchRef document =
       AsObject(AsObject(app.Get("Documents"), "Documents")->Call("Add"), "Add");
+  session.Opened(document, {{"SaveChanges", false}});
   document->Put("ShowSpellingErrors", false);
   const DispatchRef selection = AsObject(app.Get("Selection"), "Selection");
   selection->Call("TypeText", {std::string()});  // the grid has no caption text

@@ -1,6 +1,7 @@
 #include "platform/dispatch.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace platform {
 
@@ -9,5 +10,22 @@ DispatchRef AsObject(const Variant& value, const std::string& member) {
     return *object;
   throw std::runtime_error("Member " + member + " did not return an object");
 }
+
+namespace {
+std::function<void()>& IdleFunction() {
+  static std::function<void()> idle;
+  return idle;
+}
+}  // namespace
+
+void AutomationIdle() {
+  // A copy: the function may end its own scope's successor while it runs.
+  if (const std::function<void()> idle = IdleFunction()) idle();
+}
+
+AutomationIdleScope::AutomationIdleScope(std::function<void()> idle)
+    : previous_(std::exchange(IdleFunction(), std::move(idle))) {}
+
+AutomationIdleScope::~AutomationIdleScope() { IdleFunction() = std::move(previous_); }
 
 }  // namespace platform

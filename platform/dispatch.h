@@ -5,8 +5,10 @@
 // (IDispatch) on Windows, an office suite run headless elsewhere, and the
 // recording fake of the tests.
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -69,5 +71,28 @@ class AutomationServer {
 
 // The platform's own server: COM on Windows, the headless office suite here.
 AutomationServer& PlatformAutomationServer();
+
+// An error whose message is meant for the user (CP936), such as a grid that
+// the target format cannot hold; other errors carry technical text.
+class UserFacingError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A server that waits a long time for its application (the save of a large
+// grid) calls AutomationIdle() every few milliseconds on the waiting thread.
+// While an AutomationIdleScope lives, that runs its function, so a window can
+// keep painting and answering; scopes nest, the innermost one counts.
+void AutomationIdle();
+class AutomationIdleScope {
+ public:
+  explicit AutomationIdleScope(std::function<void()> idle);
+  ~AutomationIdleScope();
+  AutomationIdleScope(const AutomationIdleScope&) = delete;
+  AutomationIdleScope& operator=(const AutomationIdleScope&) = delete;
+
+ private:
+  std::function<void()> previous_;
+};
 
 }  // namespace platform

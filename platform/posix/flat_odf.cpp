@@ -1,5 +1,7 @@
 #include "platform/posix/flat_odf.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 
 namespace platform::odf {
@@ -13,12 +15,13 @@ constexpr const char* kNamespaces =
     " xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\""
     " office:version=\"1.2\"";
 
-// The lines of a text: a CR LF pair, a lone CR and a lone LF each end one.
-std::vector<std::string> Lines(const std::string& text) {
+// The lines of a text: a CR LF pair, a lone CR and a lone LF each end one;
+// in a sheet, a vertical tab too.
+std::vector<std::string> Lines(const std::string& text, Flavour flavour) {
   std::vector<std::string> lines(1);
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (c == '\r' || c == '\n') {
+    if (c == '\r' || c == '\n' || (c == '\v' && flavour == Flavour::Sheet)) {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       lines.emplace_back();
     } else {
@@ -35,12 +38,13 @@ void AppendSpaces(std::string& out, size_t count) {
 }
 
 // One paragraph per line of `text`, each with the given paragraph style.
-void AppendParagraphs(std::string& out, const std::string& text, const char* style) {
-  for (const std::string& line : Lines(text)) {
+void AppendParagraphs(std::string& out, const std::string& text, const char* style,
+                      Flavour flavour) {
+  for (const std::string& line : Lines(text, flavour)) {
     out += "<text:p";
     if (style) out += std::string(" text:style-name=\"") + style + "\"";
     out += ">";
-    out += ParagraphContent(line);
+    out += ParagraphContent(line, flavour);
     out += "</text:p>";
   }
 }
@@ -55,17 +59,40 @@ const char* StyleOf(Alignment alignment) {
   return nullptr;
 }
 
+// Lines that a cell's text takes at most in a narrow column: every paragraph
+// at least one, and one more for every few characters (bytes here, so a
+// double-byte character counts two, as it is about twice as wide).
+size_t EstimatedLines(const std::string& text) {
+  constexpr size_t kBytesPerLine = 8;
+  size_t lines = 0;
+  for (const std::string& line : Lines(text, Flavour::Text))
+    lines += std::max<size_t>(1, (line.size() + kBytesPerLine - 1) / kBytesPerLine);
+  return lines;
+}
+
+// A row that is sure to fit on a page is kept together, never split across
+// a page break. Besides reading better, it spares the word processor most of
+// the work of breaking a long table into pages (a third of a large
+// conversion's time). A taller row may still be split where it must.
+bool KeptTogether(const Table& table, int row) {
+  constexpr size_t kMostLines = 36;
+  for (int c = 0; c < table.columns; ++c)
+    if (EstimatedLines(table.At(row, c).text) > kMostLines) return false;
+  return true;
+}
+
 void AppendTable(std::string& out, const Table& table, int number) {
   const std::string name = "Table" + std::to_string(number);
   out += "<table:table table:name=\"" + name + "\" table:style-name=\"TableLook\">";
   out += "<table:table-column table:number-columns-repeated=\"" + std::to_string(table.columns) +
          "\"/>";
   for (int r = 0; r < table.rows; ++r) {
-    out += "<table:table-row>";
+    out += KeptTogether(table, r) ? "<table:table-row table:style-name=\"RowWhole\">"
+                                  : "<table:table-row>";
     for (int c = 0; c < table.columns; ++c) {
       const TableCell& cell = table.At(r, c);
       out += "<table:table-cell table:style-name=\"CellLook\" office:value-type=\"string\">";
-      AppendParagraphs(out, cell.text, StyleOf(cell.alignment));
+      AppendParagraphs(out, cell.text, StyleOf(cell.alignment), Flavour::Text);
       out += "</table:table-cell>";
     }
     out += "</table:table-row>";
@@ -75,7 +102,7 @@ void AppendTable(std::string& out, const Table& table, int number) {
 
 }  // namespace
 
-std::string ParagraphContent(const std::string& cp936) {
+std::string ParagraphContent(const std::string& cp936, Flavour flavour) {
   const std::string text = Cp936ToUtf8(cp936);
   std::string out;
   out.reserve(text.size() + 16);
@@ -104,7 +131,9 @@ std::string ParagraphContent(const std::string& cp936) {
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&apos;"; break;
-      case '\t': out += "<text:tab/>"; break;
+      case '\t': out += flavour == Flavour::Sheet ? "&#9;" : "<text:tab/>"; break;
+      // A vertical tab is the line break of a word processor.
+      case '\v': out += "<text:line-break/>"; break;
       default:
         // XML 1.0 cannot carry the remaining control characters at all.
         if (static_cast<unsigned char>(c) >= 0x20) out += c;
@@ -132,9 +161,9 @@ std::string FlatSpreadsheet(const SheetCells& cells) {
         continue;
       }
       out += "<table:table-cell";
-      if (Lines(text).size() > 1) out += " table:style-name=\"Lines\"";
+      if (Lines(text, Flavour::Sheet).size() > 1) out += " table:style-name=\"Lines\"";
       out += " office:value-type=\"string\">";
-      AppendParagraphs(out, text, nullptr);
+      AppendParagraphs(out, text, nullptr, Flavour::Sheet);
       out += "</table:table-cell>";
     }
     out += "</table:table-row>\n";
@@ -158,6 +187,8 @@ std::string FlatText(const TextDocument& document) {
       "<style:paragraph-properties fo:text-align=\"justify\"/></style:style>\n"
       "<style:style style:name=\"TableLook\" style:family=\"table\">"
       "<style:table-properties table:align=\"margins\"/></style:style>\n"
+      "<style:style style:name=\"RowWhole\" style:family=\"table-row\">"
+      "<style:table-row-properties fo:keep-together=\"always\"/></style:style>\n"
       "<style:style style:name=\"CellLook\" style:family=\"table-cell\">"
       "<style:table-cell-properties fo:border=\"0.5pt solid #000000\"/>"
       "</style:style>\n"
@@ -170,7 +201,7 @@ std::string FlatText(const TextDocument& document) {
   };
   for (size_t p = 0; p < document.paragraphs.size(); ++p) {
     appendTablesBefore(p);
-    AppendParagraphs(out, document.paragraphs[p], nullptr);
+    AppendParagraphs(out, document.paragraphs[p], nullptr, Flavour::Text);
     out += "\n";
   }
   appendTablesBefore(document.paragraphs.size());

@@ -13,7 +13,9 @@ namespace platform::odf {
 using SheetCells = std::vector<std::vector<std::string>>;
 
 // A .fods document with one sheet named "Sheet1": every cell a text cell,
-// every line feed inside a text starting a new paragraph of the cell.
+// every line feed (and vertical tab) inside a text starting a new paragraph
+// of the cell; a tab is written as the character itself, which the
+// spreadsheet's import keeps (it drops the ODF tab element).
 std::string FlatSpreadsheet(const SheetCells& cells);
 
 enum class Alignment { Left = 0, Center = 1, Right = 2, Justify = 3 };
@@ -48,8 +50,15 @@ struct TextDocument {
 // table cells bordered, each cell's paragraphs aligned as the cell says.
 std::string FlatText(const TextDocument& document);
 
-// The XML text content of one paragraph: markup escaped, runs of blanks and
-// tabs kept as the ODF elements for them, other control characters dropped.
-std::string ParagraphContent(const std::string& cp936);
+// How a paragraph's tab and vertical tab are written.
+enum class Flavour {
+  Text,   // tab element; a vertical tab is a line break inside the paragraph
+  Sheet,  // tab as a character reference; vertical tabs never reach it
+};
+
+// The XML text content of one paragraph: markup escaped, runs of blanks kept
+// as the ODF elements for them, tabs and vertical tabs as `flavour` says, the
+// other control characters (which XML 1.0 cannot carry) dropped.
+std::string ParagraphContent(const std::string& cp936, Flavour flavour = Flavour::Text);
 
 }  // namespace platform::odf

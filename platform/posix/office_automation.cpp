@@ -199,6 +199,46 @@ class Worksheet final : public ModelObject {
   std::shared_ptr<SheetData> data_;
 };
 
+// Word's character positions count characters, so a double-byte character
+// of the CP936 text counts one.
+long CharacterCount(const std::string& cp936) {
+  long count = 0;
+  for (size_t i = 0; i < cp936.size(); ++i, ++count) {
+    const unsigned char c = static_cast<unsigned char>(cp936[i]);
+    if (c >= 0x81 && c <= 0xFE && i + 1 < cp936.size()) ++i;
+  }
+  return count;
+}
+
+std::string ColumnName(size_t column) {
+  std::string name;
+  for (size_t n = column + 1; n > 0; n = (n - 1) / 26)
+    name.insert(name.begin(), static_cast<char>('A' + (n - 1) % 26));
+  return name;
+}
+
+// An Excel 97 sheet holds 65,536 rows of 256 columns and 32,767 characters
+// a cell; LibreOffice would cut what is more and still report success. A
+// sheet that does not fit is refused whole, with the reason for the user.
+void CheckFitsExcel97(const odf::SheetCells& cells) {
+  constexpr size_t kRows = 65536, kColumns = 256;
+  constexpr long kCharacters = 32767;
+  if (cells.size() > kRows)
+    throw UserFacingError("表格有 " + std::to_string(cells.size()) +
+                          " 行，超过 .xls 工作表最多的 65536 行");
+  for (size_t r = 0; r < cells.size(); ++r) {
+    if (cells[r].size() > kColumns)
+      throw UserFacingError("表格有 " + std::to_string(cells[r].size()) +
+                            " 列，超过 .xls 工作表最多的 256 列");
+    for (size_t c = 0; c < cells[r].size(); ++c) {
+      const long length = CharacterCount(cells[r][c]);
+      if (length > kCharacters)
+        throw UserFacingError("单元格 " + ColumnName(c) + std::to_string(r + 1) + " 有 " +
+                              std::to_string(length) + " 个字符，超过 .xls 单元格最多的 32767 个");
+    }
+  }
+}
+
 class Workbook final : public ModelObject {
  public:
   explicit Workbook(fs::path soffice)
@@ -213,10 +253,12 @@ class Workbook final : public ModelObject {
       return DispatchRef(std::make_shared<Worksheet>(sheet_));
     }
     if (folded == "saveas") {
-      office::SaveThroughOffice(soffice_, odf::FlatSpreadsheet(sheet_->cells), "fods",
-                                args.FileName(0, "Filename"));
+      const fs::path target = args.FileName(0, "Filename");
+      if (office::ConversionFor(target) == "xls:MS Excel 97") CheckFitsExcel97(sheet_->cells);
+      office::SaveThroughOffice(soffice_, odf::FlatSpreadsheet(sheet_->cells), "fods", target);
       return {};
     }
+    if (folded == "close") return {};  // the content goes with the object
     Unknown(args.member);
   }
 
@@ -261,17 +303,6 @@ class ExcelApplication final : public ModelObject {
 };
 
 // ---------------------------------------------------------------- document
-
-// Word's character positions count characters, so a double-byte character
-// of the CP936 text counts one.
-long CharacterCount(const std::string& cp936) {
-  long count = 0;
-  for (size_t i = 0; i < cp936.size(); ++i, ++count) {
-    const unsigned char c = static_cast<unsigned char>(cp936[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < cp936.size()) ++i;
-  }
-  return count;
-}
 
 struct DocumentData {
   odf::TextDocument content;
@@ -494,6 +525,7 @@ class Document final : public ModelObject {
                                 args.FileName(0, "FileName"));
       return {};
     }
+    if (folded == "close") return {};  // the content goes with the object
     Unknown(args.member);
   }
   void PutMember(const std::string& folded, const std::string& member,

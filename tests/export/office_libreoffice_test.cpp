@@ -4,16 +4,22 @@
 // parsed by Python) for the table, its texts and its alignment.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "base/app_folder.h"
 #include "export/Excel_unit_export.h"
 #include "export_test_helpers.h"
 #include "platform/codepage.h"
 #include "platform/dispatch.h"
+#include "platform/posix/office_convert.h"
+#include "tests/support/child_processes.h"
 #include "tests/support/test_db.h"
 
 namespace {
@@ -150,6 +156,58 @@ TEST_F(OfficeWithLibreOffice, WorkbookHoldsEveryCellAndReplacesTheOldFile) {
   EXPECT_FALSE(fs::exists(OnDisk("无此目录")));
 }
 
+// The edges of the two formats, read back: a tab and a vertical tab in
+// both files, a name that is nothing but ".xls", a cell longer than an .xls
+// cell holds (whole in the document, refused for the workbook with the
+// reason) and a grid longer than an .xls sheet holds (refused likewise).
+TEST_F(OfficeWithLibreOffice, EdgesOfTheFormatsArriveWholeOrAreRefusedWithTheReason) {
+  if (!fs::exists(kPython)) GTEST_SKIP() << kPython << " is missing";
+  std::string longText;
+  for (int i = 0; i < 16500; ++i) longText += "评审";  // 33,000 characters
+  const std::vector<std::vector<std::string>> criteria = {
+      {"a\tb", "上\v下", "007", "1.10", "\x01控制\x1f", "2023-01-01", "\t前后\t", ""}};
+  const GridModel small = export_tests::CriteriaGrid(criteria);
+  // What each cell becomes: the vertical tab a line break, the other control
+  // bytes gone.
+  auto expected = [](std::string text) {
+    text = Replaced(text, "\v", "\n");
+    text = Replaced(Replaced(text, "\x01", ""), "\x1f", "");
+    return text;
+  };
+
+  ASSERT_EQ(ExportTo(small, ".xls"), "导出成功!");
+  const Rows sheet = RunReader(kXlsReader, OnDisk(".xls"), dir_.path());
+  ASSERT_EQ(sheet.size(), 2u);
+  ASSERT_GE(sheet[1].size(), 8u);
+  for (int c = 1; c < 8; ++c) EXPECT_EQ(Unhex(sheet[1][c]), expected(small.Cell(c, 1))) << c;
+
+  std::vector<std::vector<std::string>> withLongCell = criteria;
+  withLongCell[0][1] = longText;
+  const GridModel wide = export_tests::CriteriaGrid(withLongCell);
+  ASSERT_EQ(ExportTo(wide, "长.doc"), "导出成功!");
+  const std::string readBack = dir_.path() + "read/";
+  const std::string command =
+      "soffice --headless --norestore -env:UserInstallation=file://" + dir_.path() +
+      "profile --convert-to fodt --outdir " + readBack + " '" + OnDisk("长.doc") +
+      "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const Rows table = RunReader(kFodtReader, readBack + platform::Cp936ToUtf8("长.fodt"), dir_.path());
+  ASSERT_EQ(table.size(), 2u);
+  for (int c = 1; c < 8; ++c) {
+    const std::string& cell = table[1][c];
+    EXPECT_EQ(Unhex(cell.substr(0, cell.find(':'))), expected(wide.Cell(c, 1))) << c;
+  }
+
+  EXPECT_EQ(ExportTo(wide, "长.xls"),
+            "导出失败!\n单元格 C2 有 33000 个字符，超过 .xls 单元格最多的 32767 个");
+  EXPECT_FALSE(fs::exists(OnDisk("长.xls")));
+
+  std::vector<std::vector<std::string>> many(65536, {"1.1", "代码"});
+  EXPECT_EQ(ExportTo(export_tests::CriteriaGrid(many), "多.xls"),
+            "导出失败!\n表格有 65537 行，超过 .xls 工作表最多的 65536 行");
+  EXPECT_FALSE(fs::exists(OnDisk("多.xls")));
+}
+
 TEST_F(OfficeWithLibreOffice, DocumentTableHoldsEveryCellCentredByTheRule) {
   if (!fs::exists(kPython)) GTEST_SKIP() << kPython << " is missing";
   const GridModel grid = BigGrid();
@@ -183,6 +241,74 @@ TEST_F(OfficeWithLibreOffice, DocumentTableHoldsEveryCellCentredByTheRule) {
             << r << "," << c << ": " << alignment;
     }
   }
+}
+
+// Parent, group and name of every process, from /proc.
+struct ProcessInfo {
+  long pid, parent, group;
+  std::string name;
+};
+std::vector<ProcessInfo> Processes() {
+  std::vector<ProcessInfo> all;
+  std::error_code ec;
+  for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+    std::ifstream stat(it->path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    const size_t open = line.find('('), close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    ProcessInfo info{std::atol(line.c_str()), 0, 0, line.substr(open + 1, close - open - 1)};
+    std::istringstream rest(line.substr(close + 2));
+    std::string state;
+    rest >> state >> info.parent >> info.group;
+    if (state != "Z") all.push_back(info);
+  }
+  return all;
+}
+
+// A program dies by kill -9 while LibreOffice converts for it: LibreOffice's
+// whole process group ends with it, and the next conversion removes the
+// temporary folder that it left.
+TEST_F(OfficeWithLibreOffice, LibreOfficeEndsWithTheProgramAndItsFolderGoesLater) {
+  testing_support::ChildProcesses children;
+  const pid_t program = children.Start(OFFICE_CONVERT_HELPER, {dir_.path() + "killed.doc"},
+                                       {"TMPDIR=" + scratch_, "PATH=" + std::string(getenv("PATH")),
+                                        "HOME=" + std::string(getenv("HOME"))});
+  ASSERT_GT(program, 0);
+  // LibreOffice's group: started by the program, led by its first process,
+  // and running LibreOffice's own program by now.
+  long group = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (group == 0 && std::chrono::steady_clock::now() < deadline) {
+    const std::vector<ProcessInfo> all = Processes();
+    for (const ProcessInfo& leader : all) {
+      if (leader.parent != program || leader.group != leader.pid) continue;
+      for (const ProcessInfo& member : all)
+        if (member.group == leader.pid && member.name.starts_with("soffice.bin")) group = leader.pid;
+    }
+    if (group == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_NE(group, 0) << "LibreOffice did not start";
+  ASSERT_FALSE(fs::is_empty(scratch_));
+
+  kill(program, SIGKILL);
+  const auto killed = std::chrono::steady_clock::now();
+  auto groupAlive = [group] {
+    for (const ProcessInfo& p : Processes())
+      if (p.group == group) return true;
+    return false;
+  };
+  while (groupAlive() && std::chrono::steady_clock::now() - killed < std::chrono::seconds(2))
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const bool alive = groupAlive();
+  if (alive) kill(-static_cast<pid_t>(group), SIGKILL);  // this test's own
+  EXPECT_FALSE(alive) << "LibreOffice still ran 2 s after the program died";
+  EXPECT_FALSE(fs::exists(dir_.path() + "killed.doc"));
+
+  // The folder of the dead program is left; the next conversion removes it.
+  EXPECT_FALSE(fs::is_empty(scratch_));
+  platform::office::RemoveStaleFolders();
+  EXPECT_TRUE(fs::is_empty(scratch_));
 }
 
 }  // namespace

@@ -124,17 +124,34 @@ TEST_F(OfficeWriters, RangeAddressCoversTheColumnLetters) {
 }
 
 TEST_F(OfficeWriters, AFailedCallQuitsAStartedApplicationAndTheExportFails) {
-  // Before the save, in either writer, and the saves themselves.
-  const std::pair<const char*, const char*> failures[] = {
-      {"Value", "a.xls"}, {"SaveAs", "b.xls"}, {"InsertAfter", "c.doc"}, {"SaveAs", "d.doc"}};
-  for (const auto& [member, name] : failures) {
+  // Before the save, in either writer, and the saves themselves. On the way
+  // out the new workbook or document is closed without saving, then the
+  // application quits (Word told not to save).
+  struct Failure {
+    const char* member;
+    const char* name;
+    const char* closed;
+    const char* quit;
+  };
+  const Failure failures[] = {
+      {"Value", "a.xls", "Add#1 call Close(SaveChanges=false)", "application call Quit()"},
+      {"SaveAs", "b.xls", "Add#2 call Close(SaveChanges=false)", "application call Quit()"},
+      {"InsertAfter", "c.doc", "Add#3 call Close(SaveChanges=false)",
+       "application call Quit(SaveChanges=false)"},
+      {"SaveAs", "d.doc", "Add#5 call Close(SaveChanges=false)",
+       "application call Quit(SaveChanges=false)"}};
+  for (const Failure& failure : failures) {
     office_.calls.clear();
-    office_.failOn = member;
-    EXPECT_EQ(ExportTo(name), "导出失败!") << member << " " << name;
-    ASSERT_FALSE(office_.calls.empty());
-    EXPECT_EQ(office_.calls.back(), "application call Quit()") << member << " " << name;
-    EXPECT_EQ(std::count(office_.calls.begin(), office_.calls.end(), "application call Quit()"), 1);
-    EXPECT_NE(office_.calls.end()[-2].find(member), std::string::npos) << office_.calls.end()[-2];
+    office_.failOn = failure.member;
+    EXPECT_EQ(ExportTo(failure.name), "导出失败!") << failure.member << " " << failure.name;
+    ASSERT_GE(office_.calls.size(), 3u);
+    EXPECT_NE(office_.calls.end()[-3].find(failure.member), std::string::npos)
+        << office_.calls.end()[-3];
+    EXPECT_EQ(office_.calls.end()[-2], failure.closed) << failure.name;
+    EXPECT_EQ(office_.calls.back(), failure.quit) << failure.name;
+    EXPECT_EQ(std::count_if(office_.calls.begin(), office_.calls.end(),
+                            [](const std::string& call) { return call.find("Quit") != std::string::npos; }),
+              1);
   }
   // An application that was running already is left running, whatever happens.
   office_.alreadyRunning = true;

@@ -4,8 +4,11 @@
 
 #include <functional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "platform/dispatch.h"
+#include "platform/posix/flat_odf.h"
 
 namespace {
 
@@ -71,6 +74,36 @@ TEST(OfficeAutomation, MembersInAnyCaseAndClearErrorsForTheRest) {
             "Alignment: the value must be 0, 1, 2 or 3");
   EXPECT_EQ(ErrorOf([&] { AsObject(std::string("text"), "Name"); }),
             "Member Name did not return an object");
+}
+
+}  // namespace
+
+namespace {
+
+// Rows sure to fit on a page are kept whole in the document; a row too tall
+// for a page may still be split, or the word processor would have to cut it.
+TEST(FlatOdf, ShortTableRowsAreKeptWholeAndTallOnesMaySplit) {
+  std::string tall;
+  for (int i = 0; i < 400; ++i) tall += "评";
+  platform::odf::TextDocument document;
+  platform::odf::TextDocument::PlacedTable placed;
+  placed.table.rows = 3;
+  placed.table.columns = 2;
+  placed.table.cells.resize(6);
+  placed.table.At(0, 0).text = "序号";
+  placed.table.At(1, 1).text = tall;
+  placed.table.At(2, 1).text = "第一行\r\n第二行";
+  document.tables.push_back(std::move(placed));
+  const std::string flat = platform::odf::FlatText(document);
+  const std::string wholeRow = "<table:table-row table:style-name=\"RowWhole\">";
+  std::vector<bool> whole;
+  for (size_t at = flat.find("<table:table-row"); at != std::string::npos;
+       at = flat.find("<table:table-row", at + 1))
+    whole.push_back(flat.compare(at, wholeRow.size(), wholeRow) == 0);
+  EXPECT_EQ(whole, (std::vector<bool>{true, false, true}));
+  EXPECT_NE(flat.find("style:name=\"RowWhole\" style:family=\"table-row\"><style:table-row-properties "
+                      "fo:keep-together=\"always\"/>"),
+            std::string::npos);
 }
 
 }  // namespace

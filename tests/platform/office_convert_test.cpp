@@ -3,6 +3,10 @@
 // what a failure leaves, and the time limit with every process it started.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -132,11 +136,12 @@ TEST_F(OfficeConvert, TimeLimitEndsTheConversionAndEverythingItStarted) {
   const fs::path soffice = MakeSoffice(kHangs);
   const auto start = std::chrono::steady_clock::now();
   try {
-    SaveThroughOffice(soffice, "<sheet/>", "fods", dir_.path() + "late.xls",
-                      std::chrono::milliseconds(700));
+    platform::office::ConversionLimits limits;
+    limits.stall = std::chrono::milliseconds(700);
+    SaveThroughOffice(soffice, "<sheet/>", "fods", dir_.path() + "late.xls", limits);
     ADD_FAILURE() << "no error";
   } catch (const std::runtime_error& error) {
-    EXPECT_NE(std::string(error.what()).find("did not finish"), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("no progress"), std::string::npos) << error.what();
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_FALSE(fs::exists(dir_.path() + "late.xls"));
@@ -146,7 +151,53 @@ TEST_F(OfficeConvert, TimeLimitEndsTheConversionAndEverythingItStarted) {
   EXPECT_TRUE(Ended(std::stol(helper))) << "the helper of the conversion still runs";
 }
 
+// A conversion that keeps working goes on past its time limit; one that
+// stops working is ended. Folders that a dead program left are removed by
+// the next conversion, folders in use are not.
+TEST_F(OfficeConvert, LimitsFollowProgressAndStaleFoldersGo) {
+  platform::office::ConversionLimits limits;
+  limits.base = std::chrono::milliseconds(200);
+  limits.perMegabyte = std::chrono::milliseconds(0);
+  limits.grace = std::chrono::seconds(1);
+  limits.stall = std::chrono::seconds(20);
+  // Busy for two to three seconds, far past the limit, then done.
+  const std::string busy =
+      std::string("end=$(( $(date +%s) + 3 )); while [ $(date +%s) -lt $end ]; do i=0; "
+                  "while [ $i -lt 2000 ]; do i=$((i+1)); done; done; ") + kConverts;
+
+  const fs::path stale = fs::path(scratch_) / "zelvoran-office-Stale1";
+  fs::create_directories(stale / "profile");
+  std::ofstream(stale / "owner.lock") << "";
+  std::ofstream(stale / "export.fodt") << "<doc/>";
+  const fs::path busyFolder = fs::path(scratch_) / "zelvoran-office-InUse1";
+  fs::create_directories(busyFolder);
+  const int held = open((busyFolder / "owner.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+
+  SaveThroughOffice(MakeSoffice(busy.c_str()), "<sheet/>", "fods", dir_.path() + "slow.xls", limits);
+  EXPECT_EQ(ReadFileBytes(dir_.path() + "slow.xls"), "converted:<sheet/>");
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(busyFolder / "owner.lock"));
+  close(held);
+  fs::remove_all(busyFolder);
+
+  // The limit grows with the size of the flat file.
+  platform::office::ConversionLimits defaults;
+  EXPECT_EQ(defaults.TimeLimit(0), defaults.base);
+  EXPECT_EQ(defaults.TimeLimit(10 << 20), defaults.base + 10 * defaults.perMegabyte);
+
+  // A relative TMPDIR is no place for a profile URL, nor one that is no
+  // folder: /tmp is used instead.
+  for (const char* tmpdir : {"relative-tmp", "", "/no/such/folder"}) {
+    setenv("TMPDIR", tmpdir, 1);
+    EXPECT_EQ(platform::office::TemporaryRoot(), fs::path("/tmp")) << tmpdir;
+  }
+}
+
 TEST(OfficeConversion, FormatFollowsTheExtension) {
+  // A name that is nothing but its extension, as the export command sees it.
+  EXPECT_EQ(ConversionFor("/a/.xls"), "xls:MS Excel 97");
+  EXPECT_EQ(ConversionFor("/a/.DOC"), "doc:MS Word 97");
   EXPECT_EQ(ConversionFor("/a/b.xls"), "xls:MS Excel 97");
   EXPECT_EQ(ConversionFor("/a/b.Doc"), "doc:MS Word 97");
   EXPECT_EQ(ConversionFor("/a/b.XLSX"), "xlsx");

@@ -18,6 +18,8 @@
 //   Visible  true
 //   Echo     its first argument, as it came
 //   Fail     an exception with a Chinese description
+//   SaveAs   nothing, or the exception of Fail when the file name holds
+//            "cannot-save"
 // and names that begin with "Missing" are unknown.
 #include <windows.h>
 #include <objbase.h>
@@ -221,7 +223,11 @@ class RecordingObject final : public IDispatch {
 
   HRESULT Answer(const std::wstring& name, const VARIANT* firstArgument, VARIANT* result,
                  EXCEPINFO* exception) {
-    if (name == L"Fail") {
+    const bool refusedSave = name == L"SaveAs" && firstArgument &&
+                             V_VT(firstArgument) == VT_BSTR && V_BSTR(firstArgument) &&
+                             std::wstring(V_BSTR(firstArgument)).find(L"cannot-save") !=
+                                 std::wstring::npos;
+    if (name == L"Fail" || refusedSave) {
       if (!exception) return E_FAIL;
       *exception = EXCEPINFO{};
       exception->bstrSource = SysAllocString(L"RecordingServer");
