@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/ui_services.h"
+#include "grid/grid_model.h"
 
 namespace bench_data {
 
@@ -33,6 +34,32 @@ inline const std::vector<std::string> kClauses = {
 // One entry of `from`, drawn evenly.
 inline std::string Pick(const std::vector<std::string>& from, std::mt19937& rng) {
   return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(rng)];
+}
+
+// A grid of the browser's nine columns: the header row and `count` criteria
+// of generated text, a two-line cell among them; the same for the same count.
+inline GridModel CriteriaGrid(int count) {
+  GridModel grid;
+  const char* header[] = {"序号", "项目序号", "项目代码", "工作角色", "业务项目",
+                          "评价类别", "主要评价内容", "功能评分", "数据质量评价内容"};
+  grid.SetColCount(9);
+  for (int c = 0; c < 9; ++c) grid.SetCell(c, 0, header[c]);
+  std::mt19937 rng(9);
+  for (int i = 1; i <= count; ++i) {
+    const int row = grid.AddRow();
+    grid.SetCell(0, row, std::to_string(i));
+    grid.SetCell(1, row, "4." + std::to_string(i));
+    grid.SetCell(2, row, "EMR-" + std::to_string(i % 40));
+    grid.SetCell(3, row, i % 2 ? "医师" : "护士");
+    grid.SetCell(4, row, Pick(kClauses, rng));
+    grid.SetCell(5, row, i % 3 ? "基础" : "提升");
+    grid.SetCell(6, row, Pick(kClauses, rng) + "，" +
+                             Pick(kClauses, rng) + "\r\n" +
+                             Pick(kClauses, rng));
+    grid.SetCell(7, row, std::to_string(i % 5));
+    grid.SetCell(8, row, Pick(kClauses, rng));
+  }
+  return grid;
 }
 
 // The settings rows A1..A5 the benchmarks' databases carry.

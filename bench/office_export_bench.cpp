@@ -39,25 +39,7 @@ struct Fixture {
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     folder = pattern;
     SetUi(&ui);
-    const char* header[] = {"序号", "项目序号", "项目代码", "工作角色", "业务项目",
-                            "评价类别", "主要评价内容", "功能评分", "数据质量评价内容"};
-    grid.SetColCount(9);
-    for (int c = 0; c < 9; ++c) grid.SetCell(c, 0, header[c]);
-    std::mt19937 rng(9);
-    for (int i = 1; i <= kCriteria; ++i) {
-      const int row = grid.AddRow();
-      grid.SetCell(0, row, std::to_string(i));
-      grid.SetCell(1, row, "4." + std::to_string(i));
-      grid.SetCell(2, row, "EMR-" + std::to_string(i % 40));
-      grid.SetCell(3, row, i % 2 ? "医师" : "护士");
-      grid.SetCell(4, row, bench_data::Pick(bench_data::kClauses, rng));
-      grid.SetCell(5, row, i % 3 ? "基础" : "提升");
-      grid.SetCell(6, row, bench_data::Pick(bench_data::kClauses, rng) + "，" +
-                               bench_data::Pick(bench_data::kClauses, rng) + "\r\n" +
-                               bench_data::Pick(bench_data::kClauses, rng));
-      grid.SetCell(7, row, std::to_string(i % 5));
-      grid.SetCell(8, row, bench_data::Pick(bench_data::kClauses, rng));
-    }
+    grid = bench_data::CriteriaGrid(kCriteria);
     WriteCsvFile(grid, (folder / "grid.csv").string());
   }
   ~Fixture() {
