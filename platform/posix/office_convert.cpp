@@ -187,15 +187,24 @@ class GroupWatcher {
   int writer_ = -1;
 };
 
-// Runs `argv` in a process group of its own with output to `log`, waits
+// Runs `argv` in a process group of its own with output to `log` and its
+// temporary files in `temporary` (so that they go with the conversion's
+// folder, even when the group is killed before it could remove them), waits
 // while `limits` allow (calling AutomationIdle meanwhile), and ends whatever
 // is left of that group (the office suite may start helpers). Returns the
 // exit status, or throws when it cannot start or the limits end it.
 int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
-                  const ConversionLimits& limits, size_t flatBytes) {
+                  const fs::path& temporary, const ConversionLimits& limits, size_t flatBytes) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e)
+    if (!std::string_view(*e).starts_with("TMPDIR=")) environment.emplace_back(*e);
+  environment.push_back("TMPDIR=" + temporary.string());
+  std::vector<char*> envp;
+  for (std::string& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -211,7 +220,7 @@ int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
   posix_spawnattr_setsigmask(&attributes, &none);
 
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ);
+  const int spawned = posix_spawn(&pid, args[0], &actions, &attributes, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   if (spawned != 0)
@@ -375,11 +384,13 @@ void SaveThroughOffice(const fs::path& soffice, const std::string& flatOdf,
   const fs::path outFolder = folder.path() / "out";
   fs::create_directory(outFolder);
   const fs::path log = folder.path() / "soffice.log";
+  const fs::path temporary = folder.path() / "tmp";
+  fs::create_directory(temporary);
   const int status = RunInOwnGroup(
       {soffice.string(), "--headless", "--norestore", "--nologo", "--nodefault",
        "-env:UserInstallation=" + FileUrl(folder.path() / "profile"), "--convert-to", conversion,
        "--outdir", outFolder.string(), source.string()},
-      log, limits, flatOdf.size());
+      log, temporary, limits, flatOdf.size());
   const fs::path converted = outFolder / ("export." + extension);
   std::error_code ec;
   if (status != 0 || !fs::is_regular_file(converted, ec) || fs::file_size(converted, ec) == 0)
