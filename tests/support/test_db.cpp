@@ -12,17 +12,6 @@
 
 namespace testing_support {
 
-TempDir::TempDir(const std::string& nameHint) {
-  std::string pattern = (std::filesystem::temp_directory_path() / (nameHint + "-XXXXXX")).string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern + "/";
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
 namespace {
 
 // The program keeps files of the user's own (the settings of a read-only
@@ -121,13 +110,6 @@ std::vector<std::string> ReadSettingsRows(const std::string& folder) {
 void ExecOnDb(const std::string& folder, const std::string& cp936Sql) {
   Db db(folder + "VARN.mdb", SQLITE_OPEN_READWRITE);
   db.Exec(platform::Cp936ToUtf8(cp936Sql));
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 }  // namespace testing_support
