@@ -13,14 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "store/statements.h"
 
-const char* const kSchema =
-    "CREATE TABLE Public_hospital_assessment (serrial_number INTEGER, project_number TEXT, "
-    "project_code TEXT, job_role TEXT, operational_project TEXT, business_type TEXT, "
-    "system_function TEXT, functional_score TEXT, scoring_criteria TEXT);"
-    "CREATE TABLE record_table (record_id INTEGER PRIMARY KEY, record_code TEXT, "
-    "record_name TEXT);";
+namespace {
 
 const char* const kSettings[][2] = {
     {"A1", "0"},
@@ -75,7 +70,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   bool ok = Check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin") &&
-            Check(db, sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr), "schema");
+            Check(db, sqlite3_exec(db, store::kDatabaseSchema, nullptr, nullptr, nullptr), "schema");
   sqlite3_stmt* insert = nullptr;
   ok = ok && Check(db,
                    sqlite3_prepare_v2(db,

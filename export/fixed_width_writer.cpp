@@ -3,6 +3,7 @@
 #include "grid/grid_model.h"
 #include "export/export_text.h"
 #include "export/file_output.h"
+#include "platform/line_breaks.h"
 
 namespace {
 

@@ -24,6 +24,15 @@ inline constexpr const char* kSettingsSelect =
 // Doubles every apostrophe, so the text stays one literal between quotes.
 std::string QuoteText(std::string_view text);
 
+// The two tables of VARN.mdb, as the demo database and the tests create them:
+// the criteria, and the settings rows.
+inline constexpr const char* kDatabaseSchema =
+    "CREATE TABLE Public_hospital_assessment (serrial_number INTEGER, project_number TEXT, "
+    "project_code TEXT, job_role TEXT, operational_project TEXT, business_type TEXT, "
+    "system_function TEXT, functional_score TEXT, scoring_criteria TEXT);"
+    "CREATE TABLE record_table (record_id INTEGER PRIMARY KEY, record_code TEXT, "
+    "record_name TEXT);";
+
 // code is "A1", "A2", "A3" or "A5".
 std::string SettingsUpdate(std::string_view code, std::string_view value);
 

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "platform/codepage.h"
+#include "store/statements.h"
 
 namespace testing_support {
 
@@ -63,12 +64,7 @@ void BindText(sqlite3_stmt* st, int index, const Field& value) {
 void CreateVarnDb(const std::string& folder, const std::vector<Criterion>& criteria,
                   const std::vector<std::string>& settings) {
   Db db(folder + "VARN.mdb", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  db.Exec(
-      "CREATE TABLE Public_hospital_assessment (serrial_number INTEGER, project_number TEXT, "
-      "project_code TEXT, job_role TEXT, operational_project TEXT, business_type TEXT, "
-      "system_function TEXT, functional_score TEXT, scoring_criteria TEXT);"
-      "CREATE TABLE record_table (record_id INTEGER PRIMARY KEY, record_code TEXT, "
-      "record_name TEXT); BEGIN;");
+  db.Exec(std::string(store::kDatabaseSchema) + "BEGIN;");
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db.db, "INSERT INTO Public_hospital_assessment VALUES (?,?,?,?,?,?,?,?,?)",
                      -1, &st, nullptr);
