@@ -18,11 +18,11 @@
 namespace {
 
 const char* const kSettings[][2] = {
-    {"A1", "0"},
-    {"A2", "精确"},
-    {"A3", ""},
-    {"A4", "电子病历系统功能应用水平分级评价标准查询"},
-    {"A5", "1"},
+    {store::kSettingField, "0"},
+    {store::kSettingMatchKind, "精确"},
+    {store::kSettingSearchText, ""},
+    {store::kSettingWindowTitle, "电子病历系统功能应用水平分级评价标准查询"},
+    {store::kSettingMode, "1"},
 };
 
 std::vector<std::string> SplitTabs(const std::string& line) {

@@ -33,7 +33,15 @@ inline constexpr const char* kDatabaseSchema =
     "CREATE TABLE record_table (record_id INTEGER PRIMARY KEY, record_code TEXT, "
     "record_name TEXT);";
 
-// code is "A1", "A2", "A3" or "A5".
+// The codes (record_code) of the settings rows, one value each; the rows are
+// read back in record_id order, A1 first.
+inline constexpr const char* kSettingField = "A1";        // the field selector's index
+inline constexpr const char* kSettingMatchKind = "A2";    // "精确" exact or "模糊" fuzzy
+inline constexpr const char* kSettingSearchText = "A3";   // the last search text
+inline constexpr const char* kSettingWindowTitle = "A4";  // the main window's title; never written
+inline constexpr const char* kSettingMode = "A5";         // "0" show all, "1" retrieval
+
+// code is kSettingField, kSettingMatchKind, kSettingSearchText or kSettingMode.
 std::string SettingsUpdate(std::string_view code, std::string_view value);
 
 // The SQL function, registered on every connection, that gives the pinyin
