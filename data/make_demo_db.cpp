@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   bool ok = Check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin") &&
-            Check(db, sqlite3_exec(db, store::kDatabaseSchema, nullptr, nullptr, nullptr), "schema");
+            Check(db, sqlite3_exec(db, store::kDatabaseSchema.c_str(), nullptr, nullptr, nullptr), "schema");
   sqlite3_stmt* insert = nullptr;
   ok = ok && Check(db,
                    sqlite3_prepare_v2(db,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "grid/grid_model.h"
+#include "store/statements.h"
 
 namespace export_tests {
 
@@ -25,15 +26,15 @@ inline GridModel MakeGrid(const std::vector<std::vector<std::string>>& rows) {
 
 // The browser's layout: header row and criteria under it, nine columns.
 inline GridModel CriteriaGrid(const std::vector<std::vector<std::string>>& criteria) {
-  std::vector<std::vector<std::string>> rows = {{"序号", "项目序号", "项目代码", "工作角色",
-                                                 "业务项目", "评价类别", "主要评价内容",
-                                                 "功能评分", "数据质量评价内容"}};
+  std::vector<std::vector<std::string>> rows(1);
+  for (const store::CriteriaColumn& column : store::kCriteriaColumns)
+    rows[0].push_back(column.title);
   for (size_t i = 0; i < criteria.size(); ++i) {
     rows.push_back({std::to_string(i + 1)});
     rows.back().insert(rows.back().end(), criteria[i].begin(), criteria[i].end());
   }
   GridModel grid = MakeGrid(rows);
-  grid.SetColCount(9);
+  grid.SetColCount(store::kCriteriaColumnCount);
   return grid;
 }
 

@@ -64,7 +64,7 @@ void BindText(sqlite3_stmt* st, int index, const Field& value) {
 void CreateVarnDb(const std::string& folder, const std::vector<Criterion>& criteria,
                   const std::vector<std::string>& settings) {
   Db db(folder + "VARN.mdb", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  db.Exec(std::string(store::kDatabaseSchema) + "BEGIN;");
+  db.Exec(store::kDatabaseSchema + "BEGIN;");
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db.db, "INSERT INTO Public_hospital_assessment VALUES (?,?,?,?,?,?,?,?,?)",
                      -1, &st, nullptr);
