@@ -2,6 +2,7 @@
 #include <stdexcept>
 
 #include "base/Excel_unit.h"
+#include "platform/ascii_case.h"
 
 void SplitByChar(std::string text, char delimiter, userarray& out) {
   out.assign(kUserArraySlots, std::string());
@@ -52,23 +53,21 @@ std::string TrimBlanks(std::string_view text) {
 
 std::string AsciiUpper(std::string_view text) {
   std::string out(text);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (char& c : out) c = ascii::ToUpper(c);
   return out;
 }
 
 bool ContainsFolded(std::string_view haystack, std::string_view foldedNeedle) {
   const size_t n = foldedNeedle.size();
   if (n == 0 || n > haystack.size()) return false;
-  auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
   const char first = foldedNeedle[0];
-  const char firstLower = (first >= 'A' && first <= 'Z') ? static_cast<char>(first + 32) : first;
+  const char firstLower = ascii::ToLower(first);
   const size_t last = haystack.size() - n;
   for (size_t i = 0; i <= last; ++i) {
     const char h = haystack[i];
     if (h != first && h != firstLower) continue;
     size_t j = 1;
-    while (j < n && fold(haystack[i + j]) == foldedNeedle[j]) ++j;
+    while (j < n && ascii::ToUpper(haystack[i + j]) == foldedNeedle[j]) ++j;
     if (j == n) return true;
   }
   return false;

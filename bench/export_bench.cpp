@@ -103,7 +103,7 @@ void BM_FixedWidthWriter(benchmark::State& state) {
 void BM_HtmlWriter(benchmark::State& state) {
   Fixture& f = Shared();
   const std::string file = f.folder + "grid.htm";
-  for (auto _ : state) WriteHtmlFile(f.grid, file, false);
+  for (auto _ : state) WriteHtmlFile(f.grid, file);
   ReportBytes(state, file);
 }
 

@@ -45,37 +45,42 @@ class TForm_grade_hospital : public QWidget {
   // still invisible.
   void setVisible(bool visible) override;
 
-  // --- components -------------------------------------------------------
-  QGroupBox* GroupBox1;
-  QGroupBox* GroupBox3;
-  QLabel* Label1;
-  QComboBox* ComboBox1;
+  // --- components, in the order the window declares them ---------------
+  QGroupBox* GroupBox1;     // "操作区", the operation area at the top
+  QGroupBox* GroupBox3;     // holds the field selector and the exact/fuzzy switch
+  QLabel* Label1;           // hidden; holds the picked suggestion line's value
+  QComboBox* ComboBox1;     // the field selector: "全部", then one entry per column title
+  // The exact/fuzzy switch. Checked means FUZZY (caption "模糊": an SQL like
+  // query into the grid); unchecked means exact (caption "精确": the
+  // suggestion list over the cached lines). The caption is saved as a setting.
   QCheckBox* cb_accurate;
-  QGroupBox* GroupBox4;
-  SearchEdit* Edit1;
-  QGroupBox* GroupBox5;
-  QPushButton* RzBitBtnExcel;
-  QPushButton* RzBitBtn1;
-  QPushButton* RzBitBtnExit;
-  QRadioButton* RadioButton1;
-  QRadioButton* RadioButton2;
-  QGroupBox* GroupBox2;
-  CriteriaGridView* asg_hospital;
-  QProgressBar* ProgressBar1;
+  QGroupBox* GroupBox4;     // holds the search box
+  SearchEdit* Edit1;        // the search box; Enter searches
+  QGroupBox* GroupBox5;     // holds the command buttons
+  QPushButton* RzBitBtnExcel;  // "导出", export the grid
+  QPushButton* RzBitBtn1;      // "政策", the policy viewer
+  QPushButton* RzBitBtnExit;   // "退出", the exit sequence
+  QRadioButton* RadioButton1;  // "显示全部", show every criterion
+  QRadioButton* RadioButton2;  // "检索模式", retrieval by keyword
+  QGroupBox* GroupBox2;        // "显示区", the display area
+  CriteriaGridView* asg_hospital;  // the criteria grid (the view of grid())
+  QProgressBar* ProgressBar1;      // advanced while the grid fills
   // One line under the grid, shown only when the settings cannot be kept in
   // VARN.mdb (it may be read but not changed) and says where they are kept.
   QLabel* StatusNote;
-  SuggestionMemo* Memocontent;
-  QPlainTextEdit* Memo1;
-  QPushButton* btn_adoquery;
-  QPushButton* btn_empty;
-  QPushButton* btn_combobox;
-  QPushButton* bt_initialize;
-  QPushButton* Bt_load_data;
-  QPushButton* bt_precision;
-  QPushButton* bt_next_step;
-  store::AdoConnection ADOConnection1;
-  store::AdoQuery ADOQuery1{ADOConnection1};
+  SuggestionMemo* Memocontent;  // the suggestion list of exact mode, under the search box
+  QPlainTextEdit* Memo1;        // hidden; never shown
+  // Hidden buttons that exist for their click handlers, which the other
+  // handlers call as operations:
+  QPushButton* btn_adoquery;   // "查询": load every criterion into the grid
+  QPushButton* btn_empty;      // "清空数据": empty the grid to its header row
+  QPushButton* btn_combobox;   // "赋值combobox数据": fill the field selector from the titles
+  QPushButton* bt_initialize;  // "初始化": apply the saved settings
+  QPushButton* Bt_load_data;   // "加载数据": rebuild the cached lines of exact mode
+  QPushButton* bt_precision;   // "点击过滤(精确)": show the picked criterion (or the matches) in the grid
+  QPushButton* bt_next_step;   // "下一步": step the suggestion list through the picked criterion's columns
+  store::AdoConnection ADOConnection1;  // VARN.mdb beside the executable
+  store::AdoQuery ADOQuery1{ADOConnection1};  // every select and settings update
 
   // --- model behind the controls ----------------------------------------
   GridModel& grid() { return grid_; }

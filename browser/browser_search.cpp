@@ -149,7 +149,7 @@ void TForm_grade_hospital::MemocontentMouseDown(Qt::MouseButton button) {
 void TForm_grade_hospital::Edit1KeyUp(int virtualKey) {
   if (virtualKey != kVirtualKeyReturn) return;
   const std::string s = SearchText();
-  Save("A3", s);
+  Save(store::kSettingSearchText, s);
   btn_emptyClick();
   if (cb_accurate->isChecked()) {
     ShowSuggestions(false);
@@ -218,14 +218,14 @@ void TForm_grade_hospital::bt_next_stepClick() {
     }
   }
   RefreshSuggestionWidget();
-  ComboBox1->setCurrentIndex(ComboBox1->currentIndex() + 1);  // by code: no handler runs, A1 stays
+  ComboBox1->setCurrentIndex(ComboBox1->currentIndex() + 1);  // by code: no handler runs, the saved field stays
 }
 
 // --- mode and option switches --------------------------------------------
 
 void TForm_grade_hospital::RadioButton1Click() {
   if (!RadioButton1->isChecked()) return;
-  Save("A5", "0");
+  Save(store::kSettingMode, "0");
   ShowSuggestions(false);
   RadioButton2->setChecked(false);
   ComboBox1->setEnabled(false);
@@ -242,7 +242,7 @@ void TForm_grade_hospital::RadioButton1Click() {
 
 void TForm_grade_hospital::RadioButton2Click() {
   if (!RadioButton2->isChecked()) return;
-  Save("A5", "1");
+  Save(store::kSettingMode, "1");
   RadioButton1->setChecked(false);
   ComboBox1->setEnabled(true);
   cb_accurate->setEnabled(true);
@@ -256,7 +256,7 @@ void TForm_grade_hospital::cb_accurateClick() {
   Edit1->clear();
   const char* caption = cb_accurate->isChecked() ? "模糊" : "精确";
   cb_accurate->setText(ToQ(caption));
-  Save("A2", caption);
+  Save(store::kSettingMatchKind, caption);
 }
 
 void TForm_grade_hospital::ComboBox1Click() {
@@ -267,6 +267,6 @@ void TForm_grade_hospital::ComboBox1Click() {
 
 void TForm_grade_hospital::ComboBox1Change() {
   ShowSuggestions(false);
-  Save("A1", std::to_string(ComboBox1->currentIndex()));
+  Save(store::kSettingField, std::to_string(ComboBox1->currentIndex()));
   Bt_load_dataClick();
 }

@@ -6,15 +6,15 @@
 #include <QTextLayout>
 
 #include "base/qt_text.h"
+#include "platform/line_breaks.h"
 
 namespace {
 
 // Cell text as the view shows it: CR LF, lone CR and LF all break the line.
 QString DisplayText(const std::string& cell) {
-  QString text = ToQ(cell);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return text;
+  QStringList lines;
+  for (std::string_view line : SplitLines(cell)) lines.append(ToQ(line));
+  return lines.join(QLatin1Char('\n'));
 }
 
 Qt::Alignment AlignmentOf(int col, int row) {

@@ -2,10 +2,6 @@
 
 #include <string>
 
-const char* const kGridHeaderTexts[kGridColumns] = {
-    "序号", "项目序号", "项目代码", "工作角色", "业务项目",
-    "评价类别", "主要评价内容", "功能评分", "数据质量评价内容"};
-
 const int kGridInitialWidths[kGridColumns] = {40, 80, 80, 80, 80, 80, 120, 80, 120};
 
 void ClearGrid(GridModel& grid, const std::function<void()>& beforeRow) {
@@ -17,7 +13,7 @@ void ClearGrid(GridModel& grid, const std::function<void()>& beforeRow) {
   grid.SetColCount(kGridColumns);
   grid.SetRowCount(0);
   grid.SetFixedRows(0);
-  for (int col = 0; col < kGridColumns; ++col) grid.SetCell(col, 0, kGridHeaderTexts[col]);
+  for (int col = 0; col < kGridColumns; ++col) grid.SetCell(col, 0, store::kCriteriaColumns[col].title);
   for (int col = 0; col < kGridColumns; ++col) grid.SetColWidth(col, kGridInitialWidths[col]);
 }
 

@@ -5,9 +5,9 @@
 
 #include "grid/grid_model.h"
 #include "store/ado.h"
+#include "store/statements.h"
 
-inline constexpr int kGridColumns = 9;
-extern const char* const kGridHeaderTexts[kGridColumns];
+inline constexpr int kGridColumns = store::kCriteriaColumnCount;
 extern const int kGridInitialWidths[kGridColumns];
 
 // Empties every row (running `beforeRow` before each), then leaves row 0 with

@@ -15,6 +15,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/ascii_case.h"
+
 class QWidget;
 
 namespace controls {
@@ -67,14 +69,7 @@ inline constexpr const char* kCreateControlEntry = "ZelvoranCreateControl";
 
 // Identifiers are compared like COM compares them: ASCII letters in any case.
 inline bool SameIdentifier(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
+  return ascii::EqualIgnoringCase(a, b);
 }
 
 // The PDF viewer control of the module "pdfview.ocx".

@@ -13,21 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "store/statements.h"
+
 namespace {
 
-const char* const kSchema =
-    "CREATE TABLE Public_hospital_assessment (serrial_number INTEGER, project_number TEXT, "
-    "project_code TEXT, job_role TEXT, operational_project TEXT, business_type TEXT, "
-    "system_function TEXT, functional_score TEXT, scoring_criteria TEXT);"
-    "CREATE TABLE record_table (record_id INTEGER PRIMARY KEY, record_code TEXT, "
-    "record_name TEXT);";
-
 const char* const kSettings[][2] = {
-    {"A1", "0"},
-    {"A2", "精确"},
-    {"A3", ""},
-    {"A4", "电子病历系统功能应用水平分级评价标准查询"},
-    {"A5", "1"},
+    {store::kSettingField, "0"},
+    {store::kSettingMatchKind, "精确"},
+    {store::kSettingSearchText, ""},
+    {store::kSettingWindowTitle, "电子病历系统功能应用水平分级评价标准查询"},
+    {store::kSettingMode, "1"},
 };
 
 std::vector<std::string> SplitTabs(const std::string& line) {
@@ -75,7 +70,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   bool ok = Check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin") &&
-            Check(db, sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr), "schema");
+            Check(db, sqlite3_exec(db, store::kDatabaseSchema.c_str(), nullptr, nullptr, nullptr), "schema");
   sqlite3_stmt* insert = nullptr;
   ok = ok && Check(db,
                    sqlite3_prepare_v2(db,

@@ -28,10 +28,11 @@ void WriteCsv(const GridModel& grid, const std::filesystem::path& name, const Ex
   WriteCsvFile(grid, name);
 }
 void WriteFixedWidth(const GridModel& grid, const std::filesystem::path& name, const ExportLook&) {
+  BusyCursor hourglass;  // measuring every cell takes a moment on a large grid
   WriteFixedWidthFile(grid, name);
 }
 void WriteHtml(const GridModel& grid, const std::filesystem::path& name, const ExportLook& look) {
-  WriteHtmlFile(grid, name, /*openAfterwards=*/false, look);
+  WriteHtmlFile(grid, name, look);
 }
 
 struct DispatchRow {

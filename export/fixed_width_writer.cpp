@@ -1,9 +1,9 @@
 #include "export/fixed_width_writer.h"
 
-#include "base/ui_services.h"
 #include "grid/grid_model.h"
 #include "export/export_text.h"
 #include "export/file_output.h"
+#include "platform/line_breaks.h"
 
 namespace {
 
@@ -64,6 +64,5 @@ std::string BuildFixedWidth(const GridModel& grid) {
 }
 
 void WriteFixedWidthFile(const GridModel& grid, const std::filesystem::path& fileName) {
-  BusyCursor hourglass;
   WriteWholeFile(fileName, BuildFixedWidth(grid));
 }

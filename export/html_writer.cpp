@@ -1,13 +1,9 @@
 #include "export/html_writer.h"
 
-#include <QDesktopServices>
-#include <QUrl>
-
 #include <cstdio>
 #include <vector>
 
 #include "base/Excel_unit.h"
-#include "base/qt_text.h"
 #include "grid/grid_model.h"
 #include "export/export_text.h"
 #include "export/file_output.h"
@@ -148,8 +144,6 @@ std::string BuildHtml(const GridModel& grid, const ExportLook& look) {
   return out;
 }
 
-void WriteHtmlFile(const GridModel& grid, const std::filesystem::path& fileName, bool openAfterwards,
-                   const ExportLook& look) {
+void WriteHtmlFile(const GridModel& grid, const std::filesystem::path& fileName, const ExportLook& look) {
   WriteWholeFile(fileName, BuildHtml(grid, look));
-  if (openAfterwards) QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(fileName)));
 }

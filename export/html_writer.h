@@ -13,8 +13,6 @@ class GridModel;
 std::string BuildHtml(const GridModel& grid, const ExportLook& look);
 
 // Builds the content, then creates (or replaces) the file and writes it;
-// throws "Cannot Create file <name>" when it cannot be created. When
-// `openAfterwards` is true the written file is handed to the desktop's
-// default program for it.
-void WriteHtmlFile(const GridModel& grid, const std::filesystem::path& fileName, bool openAfterwards,
+// throws "Cannot Create file <name>" when it cannot be created.
+void WriteHtmlFile(const GridModel& grid, const std::filesystem::path& fileName,
                    const ExportLook& look = {});

@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-std::string_view FirstLine(std::string_view text) {
-  const size_t end = text.find_first_of("\r\n");
-  return end == std::string_view::npos ? text : text.substr(0, end);
-}
+#include "platform/line_breaks.h"
 
 GridModel::GridModel(const TextMeasurer* measurer) : measurer_(measurer) {
   rows_.assign(1, std::vector<std::string>(colCount_));

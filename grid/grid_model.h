@@ -99,7 +99,3 @@ class GridModel {
   mutable std::vector<bool> widestStale_;
 };
 
-// The first line of a text: everything before its first line break, be it a
-// carriage return, a line feed or both. The grid's width fitting and the
-// fixed-width export both take it.
-std::string_view FirstLine(std::string_view text);

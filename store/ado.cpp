@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "base/pinyin_initials.h"
+#include "platform/ascii_case.h"
 #include "platform/codepage.h"
 #include "platform/user_files.h"
 #include "store/statements.h"
@@ -457,11 +458,7 @@ std::string AdoQuery::Field(int index) const {
 std::string AdoQuery::FieldByName(std::string_view name) const {
   for (size_t i = 0; i < names_.size(); ++i) {
     const std::string& n = names_[i];
-    if (n.size() == name.size() &&
-        std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) ==
-                 std::tolower(static_cast<unsigned char>(b));
-        }))
+    if (ascii::EqualIgnoringCase(n, name))
       return Field(static_cast<int>(i));
   }
   throw std::runtime_error(std::string(name) + ": field not found");

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii_case.h"
+
 namespace store {
 namespace {
 
@@ -23,7 +25,7 @@ size_t IdentEnd(std::string_view s, size_t i) {
 bool WordAt(std::string_view s, size_t i, std::string_view word) {
   if (i + word.size() > s.size()) return false;
   for (size_t k = 0; k < word.size(); ++k)
-    if (std::tolower(static_cast<unsigned char>(s[i + k])) != word[k]) return false;
+    if (ascii::ToLower(s[i + k]) != word[k]) return false;
   return i + word.size() == s.size() || !IsIdentChar(s[i + word.size()]);
 }
 

@@ -13,7 +13,8 @@ namespace store {
 // commas included. Leaves the query closed.
 std::vector<std::string> ReadSettingsValues(AdoQuery& query);
 
-// Saves one value ("A1", "A2", "A3" or "A5") at once; a missing row changes nothing.
+// Saves one value (kSettingField, kSettingMatchKind, kSettingSearchText or
+// kSettingMode) at once; a missing row changes nothing.
 void SaveSetting(AdoQuery& query, std::string_view code, std::string_view value);
 
 }  // namespace store

@@ -6,17 +6,8 @@
 namespace store {
 namespace {
 
-constexpr const char* kEightColumns =
-    "project_number,project_code,job_role,operational_project,business_type,system_function,"
-    "functional_score,scoring_criteria";
-
-constexpr const char* kJoinedColumns =
-    "project_number&project_code&job_role&operational_project&business_type&system_function&"
-    "functional_score&scoring_criteria";
-
-const char* const kColumnNames[] = {nullptr,           "project_number",      "project_code",
-                                    "job_role",        "operational_project", "business_type",
-                                    "system_function", "functional_score",    "scoring_criteria"};
+const std::string kEightColumns = CriteriaColumnList(1, ",");
+const std::string kJoinedColumns = CriteriaColumnList(1, "&");
 
 std::string FuzzyHead() {
   return std::string("select  ") + kEightColumns + " from Public_hospital_assessment where";
@@ -63,7 +54,7 @@ std::string FuzzySearchStatement(int k, std::string_view s) {
   if (k == 0) {
     condition = like(kJoinedColumns, kEightColumns, true);
   } else if (k >= 1 && k <= 8) {
-    const std::string column = kColumnNames[k];
+    const std::string column = kCriteriaColumns[k].name;
     condition = s.empty() ? " " + column + " is null " : like(column, column, true);
   } else {
     condition = like(kJoinedColumns, kEightColumns, false);

@@ -12,12 +12,6 @@
 
 namespace {
 
-// A file name as the program shows it (CP936).
-std::string Shown(const std::filesystem::path& path) {
-  const std::u8string utf8 = path.u8string();
-  return platform::Utf8ToCp936(std::string(utf8.begin(), utf8.end()));
-}
-
 [[noreturn]] void Fail(const std::string& cp936Message) { throw std::runtime_error(cp936Message); }
 
 constexpr const char* kControlFileName = "pdfview.ocx";
@@ -28,14 +22,14 @@ constexpr const char* kControlFileName = "pdfview.ocx";
   const std::filesystem::path file = AppFolder() / kControlFileName;
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error))
-    Fail("找不到 PDF 浏览控件文件 " + Shown(file) + "，无法创建 PDF 浏览控件");
+    Fail("找不到 PDF 浏览控件文件 " + platform::PathToCp936(file) + "，无法创建 PDF 浏览控件");
   if (!platform::ClassRegistryWritable())
-    Fail("控件注册文件夹 " + Shown(platform::ClassRegistryPlace()) +
+    Fail("控件注册文件夹 " + platform::PathToCp936(platform::ClassRegistryPlace()) +
          " 不可写入，无法注册 PDF 浏览控件");
   const platform::ModuleLoad load = platform::LoadModuleForGood(file);
   if (!load.handle || !platform::ModuleEntry(load.handle, controls::kCreateControlEntry))
-    Fail("PDF 浏览控件文件 " + Shown(file) + " 已损坏或不是 PDF 浏览控件");
-  Fail(std::string("PDF 浏览控件文件 ") + Shown(file) + " 没有注册 (类 " + classId + ")");
+    Fail("PDF 浏览控件文件 " + platform::PathToCp936(file) + " 已损坏或不是 PDF 浏览控件");
+  Fail(std::string("PDF 浏览控件文件 ") + platform::PathToCp936(file) + " 没有注册 (类 " + classId + ")");
 }
 
 // Finds, loads and asks the module of `classId` for a control in `parent`.
@@ -44,19 +38,19 @@ controls::Control* CreateControl(const char* classId, QWidget* parent) {
   if (!module) FailUnregistered(classId);
   std::error_code error;
   if (!std::filesystem::is_regular_file(*module, error))
-    Fail("找不到 PDF 浏览控件文件 " + Shown(*module) + "，无法创建 PDF 浏览控件");
+    Fail("找不到 PDF 浏览控件文件 " + platform::PathToCp936(*module) + "，无法创建 PDF 浏览控件");
   // The system's reason names the file again, in its own language: the
   // message says what is wrong instead.
   const platform::ModuleLoad load = platform::LoadModuleForGood(*module);
-  if (!load.handle) Fail("PDF 浏览控件文件 " + Shown(*module) + " 已损坏，无法加载");
+  if (!load.handle) Fail("PDF 浏览控件文件 " + platform::PathToCp936(*module) + " 已损坏，无法加载");
   auto factory = reinterpret_cast<controls::CreateControlFunction>(
       platform::ModuleEntry(load.handle, controls::kCreateControlEntry));
   if (!factory)
-    Fail("PDF 浏览控件文件 " + Shown(*module) + " 不能创建控件 (缺少入口 " +
+    Fail("PDF 浏览控件文件 " + platform::PathToCp936(*module) + " 不能创建控件 (缺少入口 " +
          controls::kCreateControlEntry + ")");
   controls::Control* control = factory(classId, parent);
   if (!control || !control->widget())
-    Fail("PDF 浏览控件文件 " + Shown(*module) + " 没有创建类 " + classId + " 的控件");
+    Fail("PDF 浏览控件文件 " + platform::PathToCp936(*module) + " 没有创建类 " + classId + " 的控件");
   return control;
 }
 

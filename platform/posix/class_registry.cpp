@@ -1,4 +1,5 @@
 #include "platform/class_registry.h"
+#include "platform/ascii_case.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -35,14 +36,7 @@ fs::path RegistryFolder() {
   return config.empty() ? fs::path() : config / "Zelvoran";
 }
 
-bool SameClass(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
+bool SameClass(const std::string& a, const std::string& b) { return ascii::EqualIgnoringCase(a, b); }
 
 struct Entry {
   std::string classId;

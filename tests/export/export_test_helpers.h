@@ -1,5 +1,5 @@
 #pragma once
-// Small grids, a recording UiServices, a test folder that stands in for the
+// A recording UiServices, a test folder that stands in for the
 // program's folder, and Python read-backs for the export tests.
 #include <gtest/gtest.h>
 
@@ -13,38 +13,10 @@
 #include "base/app_folder.h"
 #include "base/ui_services.h"
 #include "grid/grid_model.h"
+#include "tests/export/export_grids.h"
 #include "tests/support/test_db.h"
 
 namespace export_tests {
-
-// A grid without a measurer holding `rows` (row 0 first); as many columns as
-// the longest row, missing cells empty.
-inline GridModel MakeGrid(const std::vector<std::vector<std::string>>& rows) {
-  GridModel grid;
-  size_t cols = 1;
-  for (const auto& row : rows) cols = std::max(cols, row.size());
-  grid.SetColCount(static_cast<int>(cols));
-  for (size_t r = 0; r < rows.size(); ++r) {
-    if (r > 0) grid.AddRow();
-    for (size_t c = 0; c < rows[r].size(); ++c)
-      grid.SetCell(static_cast<int>(c), static_cast<int>(r), rows[r][c]);
-  }
-  return grid;
-}
-
-// The browser's layout: header row and criteria under it, nine columns.
-inline GridModel CriteriaGrid(const std::vector<std::vector<std::string>>& criteria) {
-  std::vector<std::vector<std::string>> rows = {{"序号", "项目序号", "项目代码", "工作角色",
-                                                 "业务项目", "评价类别", "主要评价内容",
-                                                 "功能评分", "数据质量评价内容"}};
-  for (size_t i = 0; i < criteria.size(); ++i) {
-    rows.push_back({std::to_string(i + 1)});
-    rows.back().insert(rows.back().end(), criteria[i].begin(), criteria[i].end());
-  }
-  GridModel grid = MakeGrid(rows);
-  grid.SetColCount(9);
-  return grid;
-}
 
 class RecordingUi final : public UiServices {
  public:

@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "export/html_writer.h"
-#include "export_test_helpers.h"
-#include "tests/support/test_db.h"
+#include "tests/export/export_grids.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ TEST(HtmlWriter, HeaderAndTwoCriteriaGiveThreeClassesAndNineCellsPerRow) {
 
   testing_support::TempDir dir;
   const std::string name = dir.path() + "grid.htm";
-  WriteHtmlFile(grid, name, false);
+  WriteHtmlFile(grid, name);
   EXPECT_EQ(testing_support::ReadFileBytes(name), style + table + "\r\n");
 }
 
@@ -72,7 +72,7 @@ TEST(HtmlWriter, FailsToCreateWithTheFileNameAndLeavesNoFile) {
   testing_support::TempDir dir;
   const std::string name = dir.path() + "no/such/grid.htm";
   try {
-    WriteHtmlFile(grid, name, false);
+    WriteHtmlFile(grid, name);
     FAIL() << "no error";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot Create file " + name);

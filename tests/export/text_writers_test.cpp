@@ -6,8 +6,8 @@
 
 #include "export/csv_writer.h"
 #include "export/fixed_width_writer.h"
-#include "export_test_helpers.h"
-#include "tests/support/test_db.h"
+#include "tests/export/export_grids.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -49,8 +49,6 @@ TEST(CsvWriter, WritesEveryRowAndColumnWithCrLfAndNoBom) {
 
 // Failures to create a file are checked through the export command.
 TEST(TextWriters, ReplaceAnExistingFile) {
-  export_tests::RecordingUi ui;  // the fixed-width writer shows the hourglass
-  SetUi(&ui);
   const GridModel grid = MakeGrid({{"H"}, {"1"}});
   TempDir dir;
   const std::string name = dir.path() + "old.dat";
@@ -59,7 +57,6 @@ TEST(TextWriters, ReplaceAnExistingFile) {
   EXPECT_EQ(ReadFileBytes(name), "H \r\n1 \r\n");
   WriteCsvFile(grid, name);
   EXPECT_EQ(ReadFileBytes(name), "H\r\n1\r\n");
-  SetUi(nullptr);
 }
 
 // Columns 0 to 4 of the criteria grid: row 0 and columns 0 to 3 are centred,

@@ -9,19 +9,9 @@
 #include <stdexcept>
 
 #include "platform/codepage.h"
+#include "store/statements.h"
 
 namespace testing_support {
-
-TempDir::TempDir(const std::string& nameHint) {
-  std::string pattern = (std::filesystem::temp_directory_path() / (nameHint + "-XXXXXX")).string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern + "/";
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
 
 namespace {
 
@@ -74,12 +64,7 @@ void BindText(sqlite3_stmt* st, int index, const Field& value) {
 void CreateVarnDb(const std::string& folder, const std::vector<Criterion>& criteria,
                   const std::vector<std::string>& settings) {
   Db db(folder + "VARN.mdb", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  db.Exec(
-      "CREATE TABLE Public_hospital_assessment (serrial_number INTEGER, project_number TEXT, "
-      "project_code TEXT, job_role TEXT, operational_project TEXT, business_type TEXT, "
-      "system_function TEXT, functional_score TEXT, scoring_criteria TEXT);"
-      "CREATE TABLE record_table (record_id INTEGER PRIMARY KEY, record_code TEXT, "
-      "record_name TEXT); BEGIN;");
+  db.Exec(store::kDatabaseSchema + "BEGIN;");
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db.db, "INSERT INTO Public_hospital_assessment VALUES (?,?,?,?,?,?,?,?,?)",
                      -1, &st, nullptr);
@@ -121,13 +106,6 @@ std::vector<std::string> ReadSettingsRows(const std::string& folder) {
 void ExecOnDb(const std::string& folder, const std::string& cp936Sql) {
   Db db(folder + "VARN.mdb", SQLITE_OPEN_READWRITE);
   db.Exec(platform::Cp936ToUtf8(cp936Sql));
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 }  // namespace testing_support

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 namespace testing_support {
 
 using Field = std::optional<std::string>;  // nullopt is NULL
@@ -12,20 +14,6 @@ using Field = std::optional<std::string>;  // nullopt is NULL
 struct Criterion {
   long long serial;
   std::vector<Field> fields;  // the eight text columns; missing ones are NULL
-};
-
-// A fresh folder, removed with its content when the object goes.
-class TempDir {
- public:
-  explicit TempDir(const std::string& nameHint = "zelvoran");
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  // The folder as UTF-8 file-system path, ending in '/'.
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
 };
 
 // Settings rows A1..A5 (values in record_id order). Fewer or more are allowed.
@@ -41,8 +29,5 @@ std::vector<std::string> ReadSettingsRows(const std::string& folder);
 
 // Runs a statement (CP936 text) directly on the test database.
 void ExecOnDb(const std::string& folder, const std::string& cp936Sql);
-
-// Reads a whole file as bytes.
-std::string ReadFileBytes(const std::string& path);
 
 }  // namespace testing_support
