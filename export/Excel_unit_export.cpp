@@ -5,6 +5,7 @@
 
 #include "base/Excel_unit.h"
 #include "base/app_folder.h"
+#include "base/export_start_folder.h"
 #include "base/ui_services.h"
 #include "grid/grid_model.h"
 #include "export/csv_writer.h"
