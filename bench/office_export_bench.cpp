@@ -82,14 +82,14 @@ void BM_BareSofficeCsvToXls(benchmark::State& state) {
 void BM_ExcelExport(benchmark::State& state) {
   Fixture& f = Shared();
   const fs::path file = f.folder / "grid.xls";
-  for (auto _ : state) WriteExcelWorkbook(f.grid, file, true);
+  for (auto _ : state) WriteExcelWorkbook(f.grid, file);
   Keep(file);
 }
 
 void BM_WordExport(benchmark::State& state) {
   Fixture& f = Shared();
   const fs::path file = f.folder / "grid.doc";
-  for (auto _ : state) WriteWordDocument(f.grid, file, true);
+  for (auto _ : state) WriteWordDocument(f.grid, file);
   Keep(file);
 }
 

@@ -139,9 +139,9 @@ int main(int argc, char** argv) {
                                                      "grid.fodt", "doc:MS Word 97"));
         const auto start = Clock::now();
         if (excel)
-          WriteExcelWorkbook(grid, target, true);
+          WriteExcelWorkbook(grid, target);
         else
-          WriteWordDocument(grid, target, true);
+          WriteWordDocument(grid, target);
         exported = std::min(exported, Seconds(Clock::now() - start));
       }
       std::printf("%-6s %7d %11.2f %11.2f %7.2f\n", excel ? ".xls" : ".doc", size, exported, bare,

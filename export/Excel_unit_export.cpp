@@ -20,10 +20,10 @@ namespace {
 using Writer = void (*)(const GridModel&, const std::filesystem::path&, const ExportLook&);
 
 void WriteExcel(const GridModel& grid, const std::filesystem::path& name, const ExportLook&) {
-  WriteExcelWorkbook(grid, name, /*newWorkbook=*/true);
+  WriteExcelWorkbook(grid, name);
 }
 void WriteWord(const GridModel& grid, const std::filesystem::path& name, const ExportLook&) {
-  WriteWordDocument(grid, name, /*newDocument=*/true);
+  WriteWordDocument(grid, name);
 }
 void WriteCsv(const GridModel& grid, const std::filesystem::path& name, const ExportLook&) {
   WriteCsvFile(grid, name);

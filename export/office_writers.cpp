@@ -94,9 +94,7 @@ std::string ExcelRangeAddress(int rows, int columns) {
   return "A1:" + ColumnLetters(columns) + std::to_string(rows);
 }
 
-void WriteExcelWorkbook(const GridModel& grid, const std::filesystem::path& fileName,
-                        bool newWorkbook) {
-  if (!newWorkbook) throw std::invalid_argument("Only a new workbook can be written");
+void WriteExcelWorkbook(const GridModel& grid, const std::filesystem::path& fileName) {
   BusyCursor hourglass;
   ApplicationSession session("excel.application", "Excel OLE server not found");
   platform::DispatchObject& app = session.App();
@@ -120,9 +118,7 @@ void WriteExcelWorkbook(const GridModel& grid, const std::filesystem::path& file
   session.Finish();
 }
 
-void WriteWordDocument(const GridModel& grid, const std::filesystem::path& fileName,
-                       bool newDocument) {
-  if (!newDocument) throw std::invalid_argument("Only a new document can be written");
+void WriteWordDocument(const GridModel& grid, const std::filesystem::path& fileName) {
   BusyCursor hourglass;
   ApplicationSession session("word.application", "Word OLE server not found");
   platform::DispatchObject& app = session.App();

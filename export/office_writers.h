@@ -15,13 +15,10 @@ std::string ExcelRangeAddress(int rows, int columns);
 
 // Writes every cell (header row and row numbers included) into the first
 // sheet of a new workbook in one value block, then saves it as `fileName`.
-// A failing save is an error too. Only a new workbook is supported
-// (`newWorkbook` true).
-void WriteExcelWorkbook(const GridModel& grid, const std::filesystem::path& fileName,
-                        bool newWorkbook);
+// A failing save is an error too.
+void WriteExcelWorkbook(const GridModel& grid, const std::filesystem::path& fileName);
 
 // Writes the grid as a table at the start of a new document, each cell
 // centred or right-aligned as the grid aligns it, then saves it as
-// `fileName`. Only a new document is supported (`newDocument` true).
-void WriteWordDocument(const GridModel& grid, const std::filesystem::path& fileName,
-                       bool newDocument);
+// `fileName`.
+void WriteWordDocument(const GridModel& grid, const std::filesystem::path& fileName);

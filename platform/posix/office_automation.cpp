@@ -7,6 +7,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/ascii_case.h"
+#include "platform/line_breaks.h"
 #include "platform/codepage.h"
 #include "platform/dispatch.h"
 #include "platform/posix/flat_odf.h"
@@ -19,8 +21,7 @@ namespace fs = std::filesystem;
 
 std::string Folded(const std::string& name) {
   std::string out = name;
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (char& c : out) c = ascii::ToLower(c);
   return out;
 }
 
@@ -109,7 +110,7 @@ bool ParseCell(const std::string& text, int& row, int& column) {
   long col = 0;
   size_t letters = 0;
   while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i])) && letters < 3) {
-    col = col * 26 + (std::toupper(static_cast<unsigned char>(text[i])) - 'A' + 1);
+    col = col * 26 + (ascii::ToUpper(text[i]) - 'A' + 1);
     ++i, ++letters;
   }
   if (i < text.size() && text[i] == '$') ++i;
@@ -479,14 +480,9 @@ class Selection final : public ModelObject {
     if (folded == "typetext") {
       // A paragraph mark inside the typed text starts a new paragraph.
       const std::string text = args.Text(0, "Text");
-      for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-          if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-          paragraphs.emplace_back();
-        } else {
-          paragraphs.back() += text[i];
-        }
-      }
+      const std::vector<std::string_view> lines = SplitLines(text);
+      paragraphs.back() += lines.front();
+      for (size_t i = 1; i < lines.size(); ++i) paragraphs.emplace_back(lines[i]);
       return {};
     }
     if (folded == "typeparagraph") {

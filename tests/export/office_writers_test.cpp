@@ -114,7 +114,7 @@ TEST_F(OfficeWriters, RangeAddressCoversTheColumnLetters) {
     office_.calls.clear();
     GridModel grid = MakeGrid({{"h"}, {"v"}});
     grid.SetColCount(columns);
-    WriteExcelWorkbook(grid, dir_.path() + "w.xls", true);
+    WriteExcelWorkbook(grid, dir_.path() + "w.xls");
     ASSERT_GE(office_.calls.size(), 6u);
     const std::string& call = office_.calls[5];
     EXPECT_EQ(call.substr(call.find(' ')), std::string(" get Range(\"") + address + "\")");
@@ -169,13 +169,13 @@ TEST_F(OfficeWriters, MissingServerFailsWithItsOwnMessageAndNoCalls) {
   EXPECT_EQ(office_.obtained, (std::vector<std::string>{"excel.application", "word.application"}));
   EXPECT_TRUE(office_.calls.empty());
   try {
-    WriteWordDocument(grid_, dir_.path() + "c.doc", true);
+    WriteWordDocument(grid_, dir_.path() + "c.doc");
     ADD_FAILURE() << "no error";
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "Word OLE server not found");
   }
   try {
-    WriteExcelWorkbook(grid_, dir_.path() + "d.xls", true);
+    WriteExcelWorkbook(grid_, dir_.path() + "d.xls");
     ADD_FAILURE() << "no error";
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "Excel OLE server not found");

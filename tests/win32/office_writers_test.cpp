@@ -108,7 +108,7 @@ class OfficeWritersOverCom : public testing::Test {
 
 TEST_F(OfficeWritersOverCom, AFailedSaveClosesWithoutSavingBeforeQuitting) {
   const GridModel grid = Grid();
-  EXPECT_THROW(WriteExcelWorkbook(grid, L"C:\\cannot-save.xls", true), std::runtime_error);
+  EXPECT_THROW(WriteExcelWorkbook(grid, L"C:\\cannot-save.xls"), std::runtime_error);
   const std::vector<std::wstring> excel = {
       L"app.WorkBooks get()",
       L"app.WorkBooks.Count get()",
@@ -123,7 +123,7 @@ TEST_F(OfficeWritersOverCom, AFailedSaveClosesWithoutSavingBeforeQuitting) {
   };
   EXPECT_EQ(Record(classes_.prefix), excel);
 
-  EXPECT_THROW(WriteWordDocument(grid, L"C:\\cannot-save.doc", true), std::runtime_error);
+  EXPECT_THROW(WriteWordDocument(grid, L"C:\\cannot-save.doc"), std::runtime_error);
   const std::vector<std::wstring> word = Record(classes_.prefix);
   ASSERT_GE(word.size(), 3u);
   EXPECT_EQ(word[word.size() - 3], L"app.Documents.Add.SaveAs call(\"C:\\cannot-save.doc\")");
@@ -131,7 +131,7 @@ TEST_F(OfficeWritersOverCom, AFailedSaveClosesWithoutSavingBeforeQuitting) {
   EXPECT_EQ(word[word.size() - 1], L"app.Quit call(SaveChanges=false)");
 
   // A save that works: no closing, a plain Quit.
-  WriteExcelWorkbook(grid, L"C:\\saved.xls", true);
+  WriteExcelWorkbook(grid, L"C:\\saved.xls");
   const std::vector<std::wstring> saved = Record(classes_.prefix);
   ASSERT_GE(saved.size(), 2u);
   EXPECT_EQ(saved[saved.size() - 2], L"app.WorkBooks.Add.SaveAs call(\"C:\\saved.xls\")");
