@@ -37,4 +37,22 @@ inline std::optional<std::uint64_t> WriterOf(std::string_view name) {
   return id;
 }
 
+// A temporary name that this process is writing: while the object lives, a
+// clean-up of stale temporary files leaves the file of that name alone,
+// although its process (this one) runs. Every other name with this process's
+// id was left by an earlier process that had the same id.
+class InFlightName {
+ public:
+  explicit InFlightName(std::string name);
+  ~InFlightName();
+  InFlightName(const InFlightName&) = delete;
+  InFlightName& operator=(const InFlightName&) = delete;
+  const std::string& name() const { return name_; }
+
+  static bool IsInFlight(const std::string& name);
+
+ private:
+  std::string name_;
+};
+
 }  // namespace platform::replace_names

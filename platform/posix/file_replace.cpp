@@ -10,9 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -37,29 +35,6 @@ constexpr int kMaxLinks = 40;
   throw std::runtime_error("Cannot Create file " + PathToCp936(target));
 }
 
-// The temporary files this process is writing right now; every other file
-// with this process's id in its name was left by an earlier process that
-// had the same id.
-std::mutex inFlightMutex;
-std::set<std::string> inFlight;
-
-class InFlightName {
- public:
-  explicit InFlightName(std::string name) : name_(std::move(name)) {
-    std::lock_guard lock(inFlightMutex);
-    inFlight.insert(name_);
-  }
-  ~InFlightName() {
-    std::lock_guard lock(inFlightMutex);
-    inFlight.erase(name_);
-  }
-  InFlightName(const InFlightName&) = delete;
-  InFlightName& operator=(const InFlightName&) = delete;
-  const std::string& name() const { return name_; }
-
- private:
-  std::string name_;
-};
 
 // The file that `name` finally stands for: symbolic links are followed one
 // by one (a link relative to its own folder), up to a name that is no link,
@@ -185,8 +160,8 @@ enum class Beside { Done, WriteInPlace };
 Beside WriteBesideAndRename(const fs::path& file, const fs::path& folder,
                             const struct stat* earlier, std::string_view content) {
   static std::atomic<unsigned long long> counter{0};
-  const InFlightName name(replace_names::TemporaryName(static_cast<std::uint64_t>(getpid()),
-                                                       ++counter));
+  const replace_names::InFlightName name(
+      replace_names::TemporaryName(static_cast<std::uint64_t>(getpid()), ++counter));
   const fs::path temporary = folder / name.name();
   Descriptor fd(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
   if (!fd.ok()) return Beside::WriteInPlace;
@@ -252,8 +227,7 @@ void RemoveStaleReplacements(const fs::path& folder) {
     if (!writer || *writer == 0 || *writer > static_cast<std::uint64_t>(INT_MAX)) continue;
     bool stale;
     if (*writer == self) {
-      std::lock_guard lock(inFlightMutex);
-      stale = !inFlight.contains(name);
+      stale = !replace_names::InFlightName::IsInFlight(name);
     } else {
       stale = ProcessHasEnded(static_cast<pid_t>(*writer));
     }

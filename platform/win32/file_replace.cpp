@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <optional>
-#include <mutex>
-#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -29,28 +27,6 @@ namespace {
   throw std::runtime_error("Cannot Create file " + PathToCp936(target));
 }
 
-// The temporary files this process is writing right now; every other file
-// with this process's id in its name was left by an earlier process.
-std::mutex inFlightMutex;
-std::set<std::string> inFlight;
-
-class InFlightName {
- public:
-  explicit InFlightName(std::string name) : name_(std::move(name)) {
-    std::lock_guard lock(inFlightMutex);
-    inFlight.insert(name_);
-  }
-  ~InFlightName() {
-    std::lock_guard lock(inFlightMutex);
-    inFlight.erase(name_);
-  }
-  InFlightName(const InFlightName&) = delete;
-  InFlightName& operator=(const InFlightName&) = delete;
-  const std::string& name() const { return name_; }
-
- private:
-  std::string name_;
-};
 
 class Handle {
  public:
@@ -158,7 +134,8 @@ void ReplaceFileContent(const fs::path& target, std::string_view content) {
 
   if (links <= 1) {
     static std::atomic<unsigned long long> counter{0};
-    const InFlightName name(replace_names::TemporaryName(GetCurrentProcessId(), ++counter));
+    const replace_names::InFlightName name(
+        replace_names::TemporaryName(GetCurrentProcessId(), ++counter));
     const fs::path temporary = folder / name.name();
     Handle fresh(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -212,8 +189,7 @@ void RemoveStaleReplacements(const fs::path& folder) {
     if (!writer || *writer > MAXDWORD) continue;
     bool stale;
     if (*writer == self) {
-      std::lock_guard lock(inFlightMutex);
-      stale = !inFlight.contains(name);
+      stale = !replace_names::InFlightName::IsInFlight(name);
     } else {
       stale = ProcessHasEnded(static_cast<DWORD>(*writer));
     }
