@@ -327,11 +327,29 @@ struct DocumentData {
   }
 };
 
-class ParagraphFormat final : public ModelObject {
+// What the objects of one table cell share: the document, and the cell's
+// place in it (table, row and column from 0).
+struct CellPlace {
+  std::shared_ptr<DocumentData> doc;
+  size_t table;
+  int row, column;
+
+  odf::TableCell& Cell() const { return doc->content.tables[table].table.At(row, column); }
+};
+
+// An object of one table cell.
+class CellPart : public ModelObject {
  public:
-  ParagraphFormat(std::shared_ptr<DocumentData> doc, size_t table, int row, int column)
-      : ModelObject("ParagraphFormat"), doc_(std::move(doc)), table_(table), row_(row),
-        column_(column) {}
+  CellPart(std::string typeName, CellPlace place)
+      : ModelObject(std::move(typeName)), place_(std::move(place)) {}
+
+ protected:
+  CellPlace place_;
+};
+
+class ParagraphFormat final : public CellPart {
+ public:
+  explicit ParagraphFormat(CellPlace place) : CellPart("ParagraphFormat", std::move(place)) {}
 
  protected:
   Variant Invoke(const std::string&, const Args& args) override { Unknown(args.member); }
@@ -341,57 +359,37 @@ class ParagraphFormat final : public ModelObject {
     const long* n = std::get_if<long>(&value);
     if (!n || *n < 0 || *n > 3)
       throw std::runtime_error("Alignment: the value must be 0, 1, 2 or 3");
-    doc_->content.tables[table_].table.At(row_, column_).alignment =
-        static_cast<odf::Alignment>(*n);
+    place_.Cell().alignment = static_cast<odf::Alignment>(*n);
   }
-
- private:
-  std::shared_ptr<DocumentData> doc_;
-  size_t table_;
-  int row_, column_;
 };
 
 // The range of one table cell.
-class CellTextRange final : public ModelObject {
+class CellTextRange final : public CellPart {
  public:
-  CellTextRange(std::shared_ptr<DocumentData> doc, size_t table, int row, int column)
-      : ModelObject("Range"), doc_(std::move(doc)), table_(table), row_(row), column_(column) {}
+  explicit CellTextRange(CellPlace place) : CellPart("Range", std::move(place)) {}
 
  protected:
   Variant Invoke(const std::string& folded, const Args& args) override {
-    odf::TableCell& cell = doc_->content.tables[table_].table.At(row_, column_);
+    odf::TableCell& cell = place_.Cell();
     if (folded == "insertafter") {
       cell.text += args.Text(0, "Text");
       return {};
     }
     if (folded == "text") return cell.text;
-    if (folded == "paragraphformat")
-      return DispatchRef(std::make_shared<ParagraphFormat>(doc_, table_, row_, column_));
+    if (folded == "paragraphformat") return DispatchRef(std::make_shared<ParagraphFormat>(place_));
     Unknown(args.member);
   }
-
- private:
-  std::shared_ptr<DocumentData> doc_;
-  size_t table_;
-  int row_, column_;
 };
 
-class TableCellObject final : public ModelObject {
+class TableCellObject final : public CellPart {
  public:
-  TableCellObject(std::shared_ptr<DocumentData> doc, size_t table, int row, int column)
-      : ModelObject("Cell"), doc_(std::move(doc)), table_(table), row_(row), column_(column) {}
+  explicit TableCellObject(CellPlace place) : CellPart("Cell", std::move(place)) {}
 
  protected:
   Variant Invoke(const std::string& folded, const Args& args) override {
-    if (folded == "range")
-      return DispatchRef(std::make_shared<CellTextRange>(doc_, table_, row_, column_));
+    if (folded == "range") return DispatchRef(std::make_shared<CellTextRange>(place_));
     Unknown(args.member);
   }
-
- private:
-  std::shared_ptr<DocumentData> doc_;
-  size_t table_;
-  int row_, column_;
 };
 
 class TableObject final : public ModelObject {
@@ -408,8 +406,8 @@ class TableObject final : public ModelObject {
     if (row < 1 || row > table.rows || column < 1 || column > table.columns)
       throw std::runtime_error("Cell: the table has no cell at row " + std::to_string(row) +
                                ", column " + std::to_string(column));
-    return DispatchRef(std::make_shared<TableCellObject>(doc_, table_, static_cast<int>(row - 1),
-                                                         static_cast<int>(column - 1)));
+    return DispatchRef(std::make_shared<TableCellObject>(
+        CellPlace{doc_, table_, static_cast<int>(row - 1), static_cast<int>(column - 1)}));
   }
 
  private:
