@@ -96,7 +96,7 @@ void GridModel::RecomputeWidest(int col) const {
     int w = firstLineWidths_[r][col];
     if (w < 0) {
       w = MeasureFirstLine(col, rows_[r][col]);
-      const_cast<int&>(firstLineWidths_[r][col]) = w;
+      firstLineWidths_[r][col] = w;
     }
     widest = std::max(widest, w);
   }

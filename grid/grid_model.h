@@ -94,7 +94,8 @@ class GridModel {
   std::vector<int> rowHeights_;
   // Running maximum of first-line widths per column, so that fitting after
   // each appended row costs O(columns), not O(rows x columns).
-  std::vector<std::vector<int>> firstLineWidths_;  // per row, per column; -1 = not measured
+  // Per row, per column; -1 = not measured. A cache that RecomputeWidest fills.
+  mutable std::vector<std::vector<int>> firstLineWidths_;
   mutable std::vector<int> widest_;
   mutable std::vector<bool> widestStale_;
 };
