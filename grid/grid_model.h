@@ -92,10 +92,10 @@ class GridModel {
   std::vector<std::vector<std::string>> rows_;
   std::vector<int> colWidths_;
   std::vector<int> rowHeights_;
-  // Running maximum of first-line widths per column, so that fitting after
-  // each appended row costs O(columns), not O(rows x columns).
   // Per row, per column; -1 = not measured. A cache that RecomputeWidest fills.
   mutable std::vector<std::vector<int>> firstLineWidths_;
+  // Running maximum of first-line widths per column, so that fitting after
+  // each appended row costs O(columns), not O(rows x columns).
   mutable std::vector<int> widest_;
   mutable std::vector<bool> widestStale_;
 };
