@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/codepage.h"
+#include "platform/line_breaks.h"
 
 namespace platform::odf {
 namespace {
@@ -18,17 +19,16 @@ constexpr const char* kNamespaces =
 // The lines of a text: a CR LF pair, a lone CR and a lone LF each end one;
 // in a sheet, a vertical tab too.
 std::vector<std::string> Lines(const std::string& text, Flavour flavour) {
-  std::vector<std::string> lines(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n' || (c == '\v' && flavour == Flavour::Sheet)) {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines.emplace_back();
-    } else {
-      lines.back() += c;
-    }
+  std::vector<std::string> lines;
+  const std::string_view all(text);
+  size_t start = 0;
+  while (true) {
+    const size_t end = flavour == Flavour::Sheet ? all.find('\v', start) : std::string_view::npos;
+    for (const std::string_view line : SplitLines(all.substr(start, end - start)))
+      lines.emplace_back(line);
+    if (end == std::string_view::npos) return lines;
+    start = end + 1;
   }
-  return lines;
 }
 
 void AppendSpaces(std::string& out, size_t count) {
