@@ -23,8 +23,6 @@ using platform::Variant;
 using win32_testing::Cp936Path;
 using win32_testing::ProgramFolder;
 
-const wchar_t kServerFile[] = L"recording_automation_server.dll";
-
 DispatchRef Object(const Variant& value) {
   const auto* object = std::get_if<DispatchRef>(&value);
   if (!object || !*object) throw std::runtime_error("not an object");
@@ -44,36 +42,16 @@ std::wstring LabelOf(DispatchObject& object) {
   return std::wstring(label.begin(), label.end());
 }
 
-FARPROC ServerFunction(const char* name) {
-  const HMODULE server = GetModuleHandleW(kServerFile);
-  return server ? GetProcAddress(server, name) : nullptr;
-}
-
 void ClearRecord() {
-  if (FARPROC clear = ServerFunction("ClearRecordedCalls"))
+  if (FARPROC clear = win32_testing::RecordingServerFunction("ClearRecordedCalls"))
     reinterpret_cast<void (*)()>(reinterpret_cast<void (*)()>(clear))();
-}
-
-// The calls the server received since the last clearing, one line each, every
-// object name with `prefix` (the application's name) cut down to "app".
-std::vector<std::wstring> Record(const std::wstring& prefix) {
-  std::vector<std::wstring> lines;
-  FARPROC get = ServerFunction("RecordedCalls");
-  if (!get) return lines;
-  std::wstring text = reinterpret_cast<const wchar_t* (*)()>(reinterpret_cast<void (*)()>(get))();
-  for (size_t at = text.find(prefix); at != std::wstring::npos; at = text.find(prefix, at))
-    text.replace(at, prefix.size(), L"app");
-  size_t start = 0;
-  for (size_t end = text.find(L'\n'); end != std::wstring::npos; end = text.find(L'\n', start)) {
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
 }
 
 class OfficeAutomation : public testing::Test {
  protected:
-  static std::filesystem::path ServerPath() { return ProgramFolder() / kServerFile; }
+  static std::filesystem::path ServerPath() {
+    return ProgramFolder() / win32_testing::kRecordingServerFile;
+  }
   static void SetUpTestSuite() { registered_ = RegisterServerFile(ServerPath()); }
   static void TearDownTestSuite() { UnregisterServerFile(ServerPath()); }
   void SetUp() override { ASSERT_TRUE(registered_) << "DllRegisterServer of " << ServerPath(); }
@@ -86,7 +64,7 @@ class OfficeAutomation : public testing::Test {
     ClearRecord();
     return *app;
   }
-  std::vector<std::wstring> Record() const { return ::Record(prefix_); }
+  std::vector<std::wstring> Record() const { return win32_testing::RecordedCalls(prefix_); }
 
   static inline bool registered_ = false;
   std::wstring prefix_;

@@ -40,28 +40,6 @@ void SetUi(UiServices*) {}
 
 namespace {
 
-const wchar_t kServerFile[] = L"recording_automation_server.dll";
-
-FARPROC ServerFunction(const char* name) {
-  const HMODULE server = GetModuleHandleW(kServerFile);
-  return server ? GetProcAddress(server, name) : nullptr;
-}
-
-// The server's record, with the application's own name cut down to "app".
-std::vector<std::wstring> Record(const std::wstring& prefix) {
-  std::vector<std::wstring> lines;
-  FARPROC get = ServerFunction("RecordedCalls");
-  if (!get) return lines;
-  std::wstring text = reinterpret_cast<const wchar_t* (*)()>(reinterpret_cast<void (*)()>(get))();
-  for (size_t at = text.find(prefix); at != std::wstring::npos; at = text.find(prefix, at))
-    text.replace(at, prefix.size(), L"app");
-  size_t start = 0;
-  for (size_t end = text.find(L'\n'); end != std::wstring::npos; end = text.find(L'\n', start)) {
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
 
 // Hands the writers the recording server's classes for the office ProgIDs
 // and remembers the name of the last application object.
@@ -74,7 +52,7 @@ class TestClasses final : public platform::AutomationServer {
       const platform::Variant name = app->application->Get("Label");
       const auto* label = std::get_if<std::string>(&name);
       prefix = label ? std::wstring(label->begin(), label->end()) : L"?";
-      if (FARPROC clear = ServerFunction("ClearRecordedCalls"))
+      if (FARPROC clear = win32_testing::RecordingServerFunction("ClearRecordedCalls"))
         reinterpret_cast<void (*)()>(reinterpret_cast<void (*)()>(clear))();
     }
     return app;
@@ -84,7 +62,9 @@ class TestClasses final : public platform::AutomationServer {
 
 class OfficeWritersOverCom : public testing::Test {
  protected:
-  static std::filesystem::path ServerPath() { return win32_testing::ProgramFolder() / kServerFile; }
+  static std::filesystem::path ServerPath() {
+    return win32_testing::ProgramFolder() / win32_testing::kRecordingServerFile;
+  }
   void SetUp() override {
     ASSERT_TRUE(RegisterServerFile(ServerPath()));
     SetOfficeServer(&classes_);
@@ -121,10 +101,10 @@ TEST_F(OfficeWritersOverCom, AFailedSaveClosesWithoutSavingBeforeQuitting) {
       L"app.WorkBooks.Add.Close call(SaveChanges=false)",
       L"app.Quit call()",
   };
-  EXPECT_EQ(Record(classes_.prefix), excel);
+  EXPECT_EQ(win32_testing::RecordedCalls(classes_.prefix), excel);
 
   EXPECT_THROW(WriteWordDocument(grid, L"C:\\cannot-save.doc"), std::runtime_error);
-  const std::vector<std::wstring> word = Record(classes_.prefix);
+  const std::vector<std::wstring> word = win32_testing::RecordedCalls(classes_.prefix);
   ASSERT_GE(word.size(), 3u);
   EXPECT_EQ(word[word.size() - 3], L"app.Documents.Add.SaveAs call(\"C:\\cannot-save.doc\")");
   EXPECT_EQ(word[word.size() - 2], L"app.Documents.Add.Close call(SaveChanges=false)");
@@ -132,7 +112,7 @@ TEST_F(OfficeWritersOverCom, AFailedSaveClosesWithoutSavingBeforeQuitting) {
 
   // A save that works: no closing, a plain Quit.
   WriteExcelWorkbook(grid, L"C:\\saved.xls");
-  const std::vector<std::wstring> saved = Record(classes_.prefix);
+  const std::vector<std::wstring> saved = win32_testing::RecordedCalls(classes_.prefix);
   ASSERT_GE(saved.size(), 2u);
   EXPECT_EQ(saved[saved.size() - 2], L"app.WorkBooks.Add.SaveAs call(\"C:\\saved.xls\")");
   EXPECT_EQ(saved.back(), L"app.Quit call()");

@@ -158,4 +158,24 @@ bool Child::Running() const {
   return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
 
+FARPROC RecordingServerFunction(const char* name) {
+  const HMODULE server = GetModuleHandleW(kRecordingServerFile);
+  return server ? GetProcAddress(server, name) : nullptr;
+}
+
+std::vector<std::wstring> RecordedCalls(const std::wstring& prefix) {
+  std::vector<std::wstring> lines;
+  FARPROC get = RecordingServerFunction("RecordedCalls");
+  if (!get) return lines;
+  std::wstring text = reinterpret_cast<const wchar_t* (*)()>(reinterpret_cast<void (*)()>(get))();
+  for (size_t at = text.find(prefix); at != std::wstring::npos; at = text.find(prefix, at))
+    text.replace(at, prefix.size(), L"app");
+  size_t start = 0;
+  for (size_t end = text.find(L'\n'); end != std::wstring::npos; end = text.find(L'\n', start)) {
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 }  // namespace win32_testing

@@ -69,4 +69,15 @@ class Child {
   bool outputEnded_ = false;
 };
 
+// The in-process automation server of the tests that records the calls it
+// receives (modules/recording_automation_server.cpp), beside this program.
+inline constexpr wchar_t kRecordingServerFile[] = L"recording_automation_server.dll";
+
+// An entry of the recording server, once it is loaded; null before.
+FARPROC RecordingServerFunction(const char* name);
+
+// The calls the server received since the last clearing, one line each, every
+// object name with `prefix` (the application's name) cut down to "app".
+std::vector<std::wstring> RecordedCalls(const std::wstring& prefix);
+
 }  // namespace win32_testing
