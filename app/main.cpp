@@ -2,13 +2,13 @@
 // the main window, the message loop, exit code 0.
 #include <QApplication>
 
-#include "base/app_folder.h"
-#include "base/error_report.h"
-#include "base/qt_text.h"
-#include "base/shutdown.h"
+#include "core/base/app_folder.h"
+#include "gui/base/error_report.h"
+#include "gui/base/qt_text.h"
+#include "gui/base/shutdown.h"
 #include "app/test_seams.h"
-#include "base/ui_services.h"
-#include "browser/Grade_i_public_hospital.h"
+#include "gui/base/ui_services.h"
+#include "gui/browser/Grade_i_public_hospital.h"
 #include "platform/com_apartment.h"
 #include "platform/file_replace.h"
 #include "platform/single_instance.h"

@@ -19,11 +19,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/qt_text.h"
-#include "base/shutdown.h"
-#include "base/ui_services.h"
+#include "gui/base/qt_text.h"
+#include "gui/base/shutdown.h"
+#include "gui/base/ui_services.h"
 #include "platform/codepage.h"
-#include "windows/Unit1.h"
+#include "gui/windows/Unit1.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "base/ui_services.h"
-#include "grid/grid_model.h"
+#include "gui/base/ui_services.h"
+#include "core/grid/grid_model.h"
 
 namespace bench_data {
 

@@ -10,12 +10,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "base/ui_services.h"
+#include "gui/base/ui_services.h"
 #include "bench/bench_data.h"
-#include "grid/grid_model.h"
-#include "export/csv_writer.h"
-#include "export/fixed_width_writer.h"
-#include "export/html_writer.h"
+#include "core/grid/grid_model.h"
+#include "core/export/csv_writer.h"
+#include "core/export/fixed_width_writer.h"
+#include "core/export/html_writer.h"
 
 namespace {
 

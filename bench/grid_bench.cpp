@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "bench/bench_data.h"
-#include "browser/criteria_grid_view.h"
-#include "grid/grid_model.h"
-#include "browser/grid_ops.h"
-#include "browser/pace.h"
-#include "store/ado.h"
-#include "store/statements.h"
+#include "gui/browser/criteria_grid_view.h"
+#include "core/grid/grid_model.h"
+#include "core/browser/grid_ops.h"
+#include "core/browser/pace.h"
+#include "core/store/ado.h"
+#include "core/store/statements.h"
 #include "tests/support/test_db.h"
 
 namespace {

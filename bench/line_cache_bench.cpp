@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "base/app_folder.h"
-#include "base/ui_services.h"
+#include "core/base/app_folder.h"
+#include "gui/base/ui_services.h"
 #include "bench/bench_data.h"
-#include "browser/Grade_i_public_hospital.h"
-#include "browser/line_cache.h"
-#include "browser/memo_lines.h"
-#include "browser/pace.h"
-#include "store/statements.h"
+#include "gui/browser/Grade_i_public_hospital.h"
+#include "core/browser/line_cache.h"
+#include "core/browser/memo_lines.h"
+#include "core/browser/pace.h"
+#include "core/store/statements.h"
 #include "tests/support/test_db.h"
 
 namespace {

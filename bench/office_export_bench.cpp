@@ -16,11 +16,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "base/ui_services.h"
+#include "gui/base/ui_services.h"
 #include "bench_data.h"
-#include "export/csv_writer.h"
-#include "export/office_writers.h"
-#include "grid/grid_model.h"
+#include "core/export/csv_writer.h"
+#include "gui/export/office_writers.h"
+#include "core/grid/grid_model.h"
 #include "platform/posix/office_convert.h"
 
 namespace {

@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "base/ui_services.h"
+#include "gui/base/ui_services.h"
 #include "bench_data.h"
-#include "export/export_text.h"
-#include "export/office_writers.h"
-#include "grid/grid_model.h"
+#include "core/export/export_text.h"
+#include "gui/export/office_writers.h"
+#include "core/grid/grid_model.h"
 #include "platform/posix/flat_odf.h"
 #include "platform/posix/office_convert.h"
 

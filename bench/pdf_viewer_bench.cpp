@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/control_interface.h"
+#include "gui/controls/control_interface.h"
 #include "platform/loadable_module.h"
 #include "tests/support/test_db.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "store/statements.h"
+#include "core/store/statements.h"
 
 namespace {
 

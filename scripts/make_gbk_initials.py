@@ -26,7 +26,7 @@ DEFAULT_DICT = "/usr/share/gocode/src/github.com/mozillazg/go-pinyin/pinyin_dict
 TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "gbk_initials.txt")
 
 # First code of each initial among the first-level characters; the same table
-# the program uses (base/pinyin_initials.cpp).
+# the program uses (core/base/pinyin_initials.cpp).
 LEVEL1_STARTS = [
     (0xB0A1, "a"), (0xB0C5, "b"), (0xB2C1, "c"), (0xB4EE, "d"), (0xB6EA, "e"),
     (0xB7A2, "f"), (0xB8C1, "g"), (0xB9FE, "h"), (0xBBF7, "j"), (0xBFA6, "k"),

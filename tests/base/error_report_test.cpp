@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "base/error_report.h"
+#include "gui/base/error_report.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "base/pinyin_initials.h"
+#include "core/base/pinyin_initials.h"
 #include "platform/codepage.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "base/Excel_unit.h"
+#include "core/base/Excel_unit.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "export/csv_writer.h"
+#include "core/export/csv_writer.h"
 #include "export_test_helpers.h"
 #include "tests/support/test_db.h"
 

@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "export/Excel_unit_export.h"
-#include "base/app_folder.h"
-#include "export/csv_writer.h"
-#include "export/fixed_width_writer.h"
-#include "export/html_writer.h"
+#include "gui/export/Excel_unit_export.h"
+#include "core/base/app_folder.h"
+#include "core/export/csv_writer.h"
+#include "core/export/fixed_width_writer.h"
+#include "core/export/html_writer.h"
 #include "export_test_helpers.h"
 #include "tests/support/recording_automation.h"
 #include "tests/support/test_db.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "grid/grid_model.h"
-#include "store/statements.h"
+#include "core/grid/grid_model.h"
+#include "core/store/statements.h"
 
 namespace export_tests {
 

@@ -16,10 +16,10 @@
 #include <functional>
 #include <iostream>
 
-#include "export/Excel_unit_export.h"
-#include "export/csv_writer.h"
-#include "export/fixed_width_writer.h"
-#include "export/html_writer.h"
+#include "gui/export/Excel_unit_export.h"
+#include "core/export/csv_writer.h"
+#include "core/export/fixed_width_writer.h"
+#include "core/export/html_writer.h"
 #include "export_test_helpers.h"
 #include "platform/dispatch.h"
 #include "tests/support/test_db.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "base/app_folder.h"
-#include "base/ui_services.h"
-#include "grid/grid_model.h"
+#include "core/base/app_folder.h"
+#include "gui/base/ui_services.h"
+#include "core/grid/grid_model.h"
 #include "tests/export/export_grids.h"
 #include "tests/support/test_db.h"
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "export/html_writer.h"
+#include "core/export/html_writer.h"
 #include "tests/export/export_grids.h"
 #include "tests/support/temp_dir.h"
 

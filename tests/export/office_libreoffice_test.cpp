@@ -13,8 +13,8 @@
 #include <sstream>
 #include <thread>
 
-#include "base/app_folder.h"
-#include "export/Excel_unit_export.h"
+#include "core/base/app_folder.h"
+#include "gui/export/Excel_unit_export.h"
 #include "export_test_helpers.h"
 #include "platform/codepage.h"
 #include "platform/dispatch.h"

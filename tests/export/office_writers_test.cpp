@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "base/app_folder.h"
-#include "export/Excel_unit_export.h"
-#include "export/office_writers.h"
+#include "core/base/app_folder.h"
+#include "gui/export/Excel_unit_export.h"
+#include "gui/export/office_writers.h"
 #include "export_test_helpers.h"
 #include "platform/codepage.h"
 #include "tests/support/recording_automation.h"

@@ -1,8 +1,8 @@
 // Rich-text cells: the export text is the plain text a rich-text control shows.
 #include <gtest/gtest.h>
 
-#include "export/export_text.h"
-#include "export/rich_text.h"
+#include "core/export/export_text.h"
+#include "core/export/rich_text.h"
 
 namespace {
 

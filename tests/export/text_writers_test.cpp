@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "export/csv_writer.h"
-#include "export/fixed_width_writer.h"
+#include "core/export/csv_writer.h"
+#include "core/export/fixed_width_writer.h"
 #include "tests/export/export_grids.h"
 #include "tests/support/temp_dir.h"
 

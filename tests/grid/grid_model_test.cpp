@@ -1,7 +1,7 @@
 // The grid model on its own: how fitting follows the widest first line of each
 // column as cells are set, replaced and dropped, and what the fixed column of
 // row numbers does differently.
-#include "grid/grid_model.h"
+#include "core/grid/grid_model.h"
 
 #include <gtest/gtest.h>
 

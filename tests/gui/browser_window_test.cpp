@@ -16,10 +16,10 @@
 #include <fstream>
 #include <functional>
 
-#include "base/qt_text.h"
-#include "browser/criteria_grid_view.h"
-#include "browser/pace.h"
-#include "browser/search_controls.h"
+#include "gui/base/qt_text.h"
+#include "gui/browser/criteria_grid_view.h"
+#include "core/browser/pace.h"
+#include "gui/browser/search_controls.h"
 #include "tests/support/browser_fixture.h"
 
 using namespace testing_support;

@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "base/qt_text.h"
+#include "gui/base/qt_text.h"
 #include "platform/codepage.h"
 #include "tests/support/browser_fixture.h"
 

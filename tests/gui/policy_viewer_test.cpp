@@ -22,14 +22,14 @@
 #include <algorithm>
 #include <fstream>
 
-#include "base/Excel_unit.h"
-#include "base/qt_text.h"
+#include "core/base/Excel_unit.h"
+#include "gui/base/qt_text.h"
 #include "platform/class_registry.h"
 #include "platform/codepage.h"
 #include "tests/support/browser_fixture.h"
 #include "tests/support/wait_until.h"
-#include "windows/Form_emp.h"
-#include "windows/PDFVIEWLib_TLB.h"
+#include "gui/windows/Form_emp.h"
+#include "gui/windows/PDFVIEWLib_TLB.h"
 
 using namespace testing_support;
 namespace fs = std::filesystem;

@@ -4,9 +4,9 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "base/qt_text.h"
+#include "gui/base/qt_text.h"
 #include "tests/support/browser_fixture.h"
-#include "windows/Unit1.h"
+#include "gui/windows/Unit1.h"
 
 using namespace testing_support;
 

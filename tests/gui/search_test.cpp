@@ -12,9 +12,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "base/qt_text.h"
-#include "browser/line_cache.h"
-#include "browser/search_controls.h"
+#include "gui/base/qt_text.h"
+#include "core/browser/line_cache.h"
+#include "gui/browser/search_controls.h"
 #include "tests/support/browser_fixture.h"
 
 using namespace testing_support;

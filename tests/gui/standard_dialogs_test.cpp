@@ -21,8 +21,8 @@
 #include <functional>
 #include <set>
 
-#include "base/qt_text.h"
-#include "base/ui_services.h"
+#include "gui/base/qt_text.h"
+#include "gui/base/ui_services.h"
 #include "platform/codepage.h"
 #include "tests/support/browser_fixture.h"
 #include "tests/support/test_db.h"

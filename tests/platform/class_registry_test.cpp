@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "base/Excel_unit.h"
+#include "core/base/Excel_unit.h"
 #include "platform/class_registry.h"
 #include "platform/codepage.h"
 #include "platform/loadable_module.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "base/Excel_unit.h"
+#include "core/base/Excel_unit.h"
 #include "platform/codepage.h"
 #include "tests/support/test_db.h"
 

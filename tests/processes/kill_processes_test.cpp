@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "base/Excel_unit.h"
-#include "base/shutdown.h"
+#include "core/base/Excel_unit.h"
+#include "gui/base/shutdown.h"
 #include "platform/codepage.h"
 #include "tests/support/child_processes.h"
 #include "tests/support/test_db.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "store/jet_dialect.h"
-#include "store/statements.h"
+#include "core/store/jet_dialect.h"
+#include "core/store/statements.h"
 #include "tests/store/store_fixture.h"
 
 namespace {

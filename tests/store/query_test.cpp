@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "base/error_report.h"
-#include "store/statements.h"
+#include "gui/base/error_report.h"
+#include "core/store/statements.h"
 #include "tests/store/store_fixture.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 
-#include "store/settings_record.h"
-#include "store/statements.h"
+#include "core/store/settings_record.h"
+#include "core/store/statements.h"
 #include "tests/support/test_db.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "store/settings_record.h"
-#include "store/statements.h"
+#include "core/store/settings_record.h"
+#include "core/store/statements.h"
 #include "tests/store/store_fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "store/ado.h"
+#include "core/store/ado.h"
 #include "tests/support/test_db.h"
 
 namespace store_testing {

@@ -7,12 +7,12 @@
 #include <QTextBlock>
 #include <unistd.h>
 
-#include "base/app_folder.h"
-#include "base/qt_text.h"
-#include "base/shutdown.h"
+#include "core/base/app_folder.h"
+#include "gui/base/qt_text.h"
+#include "gui/base/shutdown.h"
 #include "platform/codepage.h"
-#include "browser/pace.h"
-#include "browser/search_controls.h"
+#include "core/browser/pace.h"
+#include "gui/browser/search_controls.h"
 
 namespace testing_support {
 

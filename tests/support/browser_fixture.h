@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "browser/Grade_i_public_hospital.h"
+#include "gui/browser/Grade_i_public_hospital.h"
 #include "tests/support/fixed_measurer.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/test_db.h"

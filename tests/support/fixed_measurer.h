@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "grid/grid_model.h"
+#include "core/grid/grid_model.h"
 
 namespace testing_support {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "export/office_server.h"
+#include "gui/export/office_server.h"
 
 namespace testing_support {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "base/ui_services.h"
+#include "gui/base/ui_services.h"
 
 namespace testing_support {
 

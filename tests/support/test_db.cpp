@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "platform/codepage.h"
-#include "store/statements.h"
+#include "core/store/statements.h"
 
 namespace testing_support {
 

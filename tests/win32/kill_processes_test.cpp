@@ -2,7 +2,7 @@
 // several names, found by the toolhelp walk and ended by TerminateProcess.
 #include <gtest/gtest.h>
 
-#include "base/Excel_unit.h"
+#include "core/base/Excel_unit.h"
 #include "platform/processes.h"
 #include "win32_test_support.h"
 

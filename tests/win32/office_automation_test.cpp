@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Excel_unit.h"
+#include "core/base/Excel_unit.h"
 #include "platform/dispatch.h"
 #include "win32_test_support.h"
 

@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "base/Excel_unit.h"
-#include "base/ui_services.h"
-#include "export/office_server.h"
-#include "export/office_writers.h"
-#include "grid/grid_model.h"
+#include "core/base/Excel_unit.h"
+#include "gui/base/ui_services.h"
+#include "gui/export/office_server.h"
+#include "gui/export/office_writers.h"
+#include "core/grid/grid_model.h"
 #include "platform/com_apartment.h"
 #include "platform/dispatch.h"
 #include "win32_test_support.h"

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "base/Excel_unit.h"
+#include "core/base/Excel_unit.h"
 #include "platform/class_registry.h"
 #include "win32_test_support.h"
 

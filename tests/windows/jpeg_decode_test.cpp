@@ -1,10 +1,10 @@
-#include "windows/jpeg_decode.h"
+#include "core/image/jpeg_decode.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "windows/Unit1.h"
+#include "gui/windows/Unit1.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "windows/Unit1.h"
+#include "gui/windows/Unit1.h"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +15,10 @@
 #include <set>
 #include <vector>
 
-#include "base/app_folder.h"
-#include "base/error_report.h"
-#include "base/qt_text.h"
-#include "base/ui_services.h"
+#include "core/base/app_folder.h"
+#include "gui/base/error_report.h"
+#include "gui/base/qt_text.h"
+#include "gui/base/ui_services.h"
 #include "tests/support/test_db.h"
 #include "tests/support/wait_until.h"
 

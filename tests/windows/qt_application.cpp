@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include "base/shutdown.h"
+#include "gui/base/shutdown.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // offers the PDF viewer interface but fails every call made through it.
 #include <QWidget>
 
-#include "controls/control_interface.h"
+#include "gui/controls/control_interface.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "base/Excel_unit.h"
+#include "core/base/Excel_unit.h"
 #include "platform/codepage.h"
 #include "platform/executable.h"
 #include "platform/single_instance.h"

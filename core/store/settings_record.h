@@ -1,0 +1,20 @@
+#pragma once
+// The settings record: values A1 to A5 in the rows of record_table.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/store/ado.h"
+
+namespace store {
+
+// Runs the settings select on `query` and returns the record_name of every row,
+// in record_id order: element k-1 is the k-th value. Each value stays whole,
+// commas included. Leaves the query closed.
+std::vector<std::string> ReadSettingsValues(AdoQuery& query);
+
+// Saves one value (kSettingField, kSettingMatchKind, kSettingSearchText or
+// kSettingMode) at once; a missing row changes nothing.
+void SaveSetting(AdoQuery& query, std::string_view code, std::string_view value);
+
+}  // namespace store
