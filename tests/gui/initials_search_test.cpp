@@ -67,7 +67,7 @@ TEST_F(InitialsSearch, KeywordsFindTheirCriteriaInBothModes) {
       {0, "yz", {"1", "3", "5", "6"}},  // initials, and literally "yz survey"; each once, in order
       {0, "xz", {"3"}},                 // 行政: 行 read as x
       {0, "hz", {"3"}},                 // ... or as h
-      {0, "jyz", {"3"}},                // 3级：医嘱 gives 3jyz
+      {0, "jyz", {"3", "6"}},           // 3级：医嘱 gives 3jyz; 期 of 长期医嘱 is also read ji
       {0, "3jyz", {"3"}},               // digits kept
       {0, "ＣＱ", {"6"}},               // full-width letters folded
       {0, "sqhl", {"4"}},               // second-level 疝
