@@ -248,7 +248,7 @@ InitialsPattern::InitialsPattern(std::string_view keyword) {
     ByteSet accept;
     if (const int bit = BitOf(k); bit >= 0)
       for (int b = 1; b < 256; ++b)
-        if (tables.setOfCode[b] >> bit & 1) accept.bits[b >> 6] |= uint64_t{1} << (b & 63);
+        if (tables.setOfCode[b] >> bit & 1) accept.has[b] = 1;
     accept_.push_back(accept);
   }
 }

@@ -50,9 +50,11 @@ class InitialsPattern {
   bool FoundIn(std::string_view codes) const { return Find(codes) != std::string_view::npos; }
 
  private:
+  // The codes that one character of the keyword matches, a byte per code
+  // (one load per test, which the scan over a whole cache is made of).
   struct ByteSet {
-    uint64_t bits[4] = {};
-    bool Has(unsigned char b) const { return bits[b >> 6] >> (b & 63) & 1; }
+    unsigned char has[256] = {};
+    bool Has(unsigned char b) const { return has[b] != 0; }
   };
   std::vector<ByteSet> accept_;
 };
