@@ -48,7 +48,7 @@ bool KeywordMatch::Matches(std::string_view line, std::string_view initials) con
 // initials matches mapped back from codes to the characters that gave them.
 struct MatchSpanFinder {
   static std::vector<MatchSpan> Find(const KeywordMatch& key, std::string_view line) {
-    // Where each character of the line starts, and the end of the line.
+    // Where each character of the line starts.
     std::vector<size_t> starts;
     for (size_t i = 0; i < line.size(); i += CharLength(line, i)) starts.push_back(i);
     const auto charBegin = [&](size_t byte) {
