@@ -187,21 +187,34 @@ class GroupWatcher {
   int writer_ = -1;
 };
 
-// Runs `argv` in a process group of its own with output to `log` and its
-// temporary files in `temporary` (so that they go with the conversion's
-// folder, even when the group is killed before it could remove them), waits
+// Runs `argv` in a process group of its own with output to `log`, its
+// temporary files in `temporary` and `home` as its home folder (so that they
+// go with the conversion's folder, even when the group is killed before it
+// could remove them), waits
 // while `limits` allow (calling AutomationIdle meanwhile), and ends whatever
 // is left of that group (the office suite may start helpers). Returns the
 // exit status, or throws when it cannot start or the limits end it.
 int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
-                  const fs::path& temporary, const ConversionLimits& limits, size_t flatBytes) {
+                  const fs::path& temporary, const fs::path& home,
+                  const ConversionLimits& limits, size_t flatBytes) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  // The office suite keeps its sockets, caches and settings under its
+  // home and temporary folder: both lie in the conversion's folder, so they
+  // go with it, even when the group is killed, and nothing lands in /tmp or
+  // in the user's home.
   std::vector<std::string> environment;
-  for (char** e = environ; *e; ++e)
-    if (!std::string_view(*e).starts_with("TMPDIR=")) environment.emplace_back(*e);
+  for (char** e = environ; *e; ++e) {
+    const std::string_view entry(*e);
+    if (entry.starts_with("TMPDIR=") || entry.starts_with("HOME=") ||
+        entry.starts_with("XDG_CACHE_HOME=") || entry.starts_with("XDG_CONFIG_HOME=") ||
+        entry.starts_with("XDG_DATA_HOME=") || entry.starts_with("XDG_STATE_HOME="))
+      continue;
+    environment.emplace_back(entry);
+  }
   environment.push_back("TMPDIR=" + temporary.string());
+  environment.push_back("HOME=" + home.string());
   std::vector<char*> envp;
   for (std::string& e : environment) envp.push_back(e.data());
   envp.push_back(nullptr);
@@ -386,11 +399,13 @@ void SaveThroughOffice(const fs::path& soffice, const std::string& flatOdf,
   const fs::path log = folder.path() / "soffice.log";
   const fs::path temporary = folder.path() / "tmp";
   fs::create_directory(temporary);
+  const fs::path home = folder.path() / "home";
+  fs::create_directory(home);
   const int status = RunInOwnGroup(
       {soffice.string(), "--headless", "--norestore", "--nologo", "--nodefault",
        "-env:UserInstallation=" + FileUrl(folder.path() / "profile"), "--convert-to", conversion,
        "--outdir", outFolder.string(), source.string()},
-      log, temporary, limits, flatOdf.size());
+      log, temporary, home, limits, flatOdf.size());
   const fs::path converted = outFolder / ("export." + extension);
   std::error_code ec;
   if (status != 0 || !fs::is_regular_file(converted, ec) || fs::file_size(converted, ec) == 0)
