@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -123,6 +124,57 @@ unsigned long long GroupProcessorTime(pid_t group) {
     total += user + system;
   }
   return total;
+}
+
+// The names of the Unix sockets that processes of group `group` have bound
+// under the name of LibreOffice's single-instance pipes ("OSL_PIPE_..."),
+// which LibreOffice makes in /tmp whatever its home and TMPDIR say, and
+// which a killed conversion leaves behind.
+std::vector<std::string> GroupPipes(pid_t group) {
+  std::vector<std::string> inodes;
+  std::error_code ec;
+  for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+    if (getpgid(static_cast<pid_t>(std::stol(name))) != group) continue;
+    std::error_code fdError;
+    for (fs::directory_iterator fd(it->path() / "fd", fdError), last; !fdError && fd != last;
+         fd.increment(fdError)) {
+      const std::string link = fs::read_symlink(fd->path(), ec).string();
+      if (!ec && link.starts_with("socket:[") && link.ends_with("]"))
+        inodes.push_back(link.substr(8, link.size() - 9));
+    }
+    ec.clear();
+  }
+  std::vector<std::string> pipes;
+  if (inodes.empty()) return pipes;
+  // Num RefCount Protocol Flags Type St Inode Path
+  std::ifstream table("/proc/net/unix");
+  std::string line;
+  std::getline(table, line);
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string skip, inode, path;
+    for (int i = 0; i < 6; ++i) fields >> skip;
+    fields >> inode >> path;
+    if (path.find("/OSL_PIPE_") != std::string::npos &&
+        std::find(inodes.begin(), inodes.end(), inode) != inodes.end())
+      pipes.push_back(path);
+  }
+  return pipes;
+}
+
+constexpr const char* kPipesName = "pipes";
+
+// Removes the pipes listed in `list` (one name a line) that are still
+// sockets of this user.
+void RemovePipes(const fs::path& list) {
+  std::ifstream in(list);
+  for (std::string path; std::getline(in, path);) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) && info.st_uid == getuid())
+      unlink(path.c_str());
+  }
 }
 
 // Starts a watcher beside the conversion's process group: a shell that waits
@@ -241,12 +293,30 @@ int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
   std::optional<GroupWatcher> watcher(std::in_place, pid);
   // Ends the group, then tells the watcher so (before the leader is
   // collected, so its id cannot have gone to another process meanwhile).
+  // The pipes the group bound are noted in the conversion's folder as they
+  // appear, so that they go when the group is ended, and with the folder
+  // should this program die first.
+  const fs::path pipeList = log.parent_path() / kPipesName;
+  std::vector<std::string> pipes;
+  auto notePipes = [&] {
+    bool added = false;
+    for (const std::string& pipe : GroupPipes(pid))
+      if (std::find(pipes.begin(), pipes.end(), pipe) == pipes.end()) {
+        pipes.push_back(pipe);
+        added = true;
+      }
+    if (!added) return;
+    std::ofstream out(pipeList, std::ios::trunc);
+    for (const std::string& pipe : pipes) out << pipe << "\n";
+  };
   auto endGroup = [&] {
+    notePipes();
     kill(-pid, SIGKILL);  // only the group this call started
     watcher.reset();
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    RemovePipes(pipeList);
     return status;
   };
 
@@ -269,6 +339,7 @@ int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
     if (now - lastLook >= std::chrono::milliseconds(250)) {
       lastLook = now;
       const unsigned long long nowUsed = GroupProcessorTime(pid);
+      notePipes();
       if (nowUsed != used) lastProgress = now;
       used = nowUsed;
     }
@@ -373,6 +444,7 @@ void RemoveStaleFolders() {
     if (lock < 0) continue;  // not made by a conversion, or just being made
     // Free only when the program that made the folder is gone.
     if (flock(lock, LOCK_EX | LOCK_NB) == 0) {
+      RemovePipes(it->path() / kPipesName);
       std::error_code ignored;
       fs::remove_all(it->path(), ignored);
     }
