@@ -268,7 +268,7 @@ std::vector<ProcessInfo> Processes() {
 
 // A program dies by kill -9 while LibreOffice converts for it: LibreOffice's
 // whole process group ends with it, and the next conversion removes the
-// temporary folder that it left.
+// temporary folder that it left, with the pipe that LibreOffice bound.
 TEST_F(OfficeWithLibreOffice, LibreOfficeEndsWithTheProgramAndItsFolderGoesLater) {
   testing_support::ChildProcesses children;
   const pid_t program = children.Start(OFFICE_CONVERT_HELPER, {dir_.path() + "killed.doc"},
@@ -290,6 +290,17 @@ TEST_F(OfficeWithLibreOffice, LibreOfficeEndsWithTheProgramAndItsFolderGoesLater
   }
   ASSERT_NE(group, 0) << "LibreOffice did not start";
   ASSERT_FALSE(fs::is_empty(scratch_));
+  // The single-instance pipe that LibreOffice binds in /tmp, as the program
+  // noted it in the conversion's folder.
+  std::string pipe;
+  while (pipe.empty() && std::chrono::steady_clock::now() < deadline) {
+    for (const auto& folder : fs::directory_iterator(scratch_))
+      if (fs::exists(folder.path() / "pipes")) pipe = testing_support::ReadFileBytes((folder.path() / "pipes").string());
+    if (pipe.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(pipe.empty()) << "no single-instance pipe of LibreOffice was seen";
+  pipe.pop_back();  // its line end
+  EXPECT_TRUE(fs::is_socket(pipe)) << pipe;
 
   kill(program, SIGKILL);
   const auto killed = std::chrono::steady_clock::now();
@@ -307,8 +318,10 @@ TEST_F(OfficeWithLibreOffice, LibreOfficeEndsWithTheProgramAndItsFolderGoesLater
 
   // The folder of the dead program is left; the next conversion removes it.
   EXPECT_FALSE(fs::is_empty(scratch_));
+  EXPECT_TRUE(fs::is_socket(pipe)) << "a killed LibreOffice leaves its pipe";
   platform::office::RemoveStaleFolders();
   EXPECT_TRUE(fs::is_empty(scratch_));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(pipe))) << pipe;
 }
 
 }  // namespace
