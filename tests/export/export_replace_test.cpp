@@ -139,22 +139,14 @@ bool HoldsExport(const fs::path& file, const GridModel& grid, const ExportLook& 
   return bytes.rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0;
 }
 
-// A POSIX access ACL in the system's binary form: owner rw, `user` rw, group
-// r, mask rw, others nothing (ls shows 0660 with a +).
-std::string AccessAcl(uid_t user) {
+// A POSIX access ACL in the system's binary form (version 2, then tag,
+// permissions, id of each entry): owner rw, user 12345 rw, group r, mask rw,
+// others nothing (ls shows 0660 with a +).
+std::string AccessAcl() {
+  const std::uint32_t words[] = {2, 0x60001, ~0u, 0x60002, 12345, 0x40004, ~0u, 0x60010, ~0u, 0x20, ~0u};
   std::string acl;
-  const auto put = [&](std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) acl += static_cast<char>((value >> (8 * i)) & 0xFF);
-  };
-  put(2, 4);  // version
-  const struct { std::uint16_t tag, perm; std::uint32_t id; } entries[] = {
-      {0x01, 6, 0xFFFFFFFF}, {0x02, 6, user}, {0x04, 4, 0xFFFFFFFF},
-      {0x10, 6, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}};
-  for (const auto& e : entries) {
-    put(e.tag, 2);
-    put(e.perm, 2);
-    put(e.id, 4);
-  }
+  for (const std::uint32_t w : words)
+    for (int i = 0; i < 4; ++i) acl += static_cast<char>((w >> (8 * i)) & 0xFF);
   return acl;
 }
 
@@ -189,7 +181,7 @@ TEST_F(ExportReplace, KeepsWhatTheUserHadAndRefusesWhatTheUserMayNotWrite) {
   // Rows whose set-up the machine cannot give say why here, and are skipped.
   std::string skip;
   std::vector<fs::path> mounts;
-  const std::string acl = AccessAcl(12345);
+  const std::string acl = AccessAcl();
   const Row rows[] = {
       {"a private file stays private", "p.csv", "p.csv", true, false, false,
        [&](const fs::path& f) { Write(f / "p.csv", kEarlier, 0600); Own(f / "p.csv"); },
@@ -394,28 +386,29 @@ class InPlaceReplace : public ::testing::Test {
     return names;
   }
 
-  // Replaces the file in a child that may write at most `limit` bytes into
-  // a file; with `dieAtLimit` the system kills it there, in the middle of the
-  // write. Answers how it ended: "done", "failed" or "killed".
-  std::string ReplaceInChild(const std::string& content, rlim_t limit, bool dieAtLimit) {
+  // Replaces the file with `content` in a child, once `gate` (when given)
+  // is closed, with `prepare` run there first. Answers how it ended: "done",
+  // "failed" or the signal that killed it.
+  pid_t StartReplace(const std::string& content, int gate, const std::function<void()>& prepare) {
     fflush(nullptr);
     const pid_t child = fork();
-    if (child == 0) {
-      const rlimit noCore{0, 0}, size{limit, limit};
-      setrlimit(RLIMIT_CORE, &noCore);
-      setrlimit(RLIMIT_FSIZE, &size);
-      signal(SIGXFSZ, dieAtLimit ? SIG_DFL : SIG_IGN);
-      try {
-        platform::ReplaceFileContent(file_, content);
-      } catch (const std::exception&) {
-        _exit(3);
-      }
-      _exit(0);
+    if (child != 0) return child;
+    if (prepare) prepare();
+    char byte;
+    while (gate >= 0 && read(gate, &byte, 1) < 0 && errno == EINTR) {
     }
+    try {
+      platform::ReplaceFileContent(file_, content);
+    } catch (const std::exception&) {
+      _exit(3);
+    }
+    _exit(0);
+  }
+  static std::string Ending(pid_t child) {
     int status = 0;
     waitpid(child, &status, 0);
     if (WIFSIGNALED(status)) return WTERMSIG(status) == SIGXFSZ ? "killed" : "signal";
-    return WEXITSTATUS(status) == 0 ? "done" : WEXITSTATUS(status) == 3 ? "failed" : "other";
+    return WEXITSTATUS(status) == 0 ? "done" : "failed";
   }
 
   testing_support::TempDir dir_;
@@ -438,7 +431,14 @@ TEST_F(InPlaceReplace, AnInterruptedWriteEndsWithTheEarlierFileWhole) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Write(file_, old_, 0644);
-    EXPECT_EQ(ReplaceInChild(fresh, 2 << 20, c.dies), c.dies ? "killed" : "failed");
+    // At most 2 MB a file: the system stops the write there, or kills it.
+    const pid_t child = StartReplace(fresh, -1, [&] {
+      const rlimit noCore{0, 0}, size{2 << 20, 2 << 20};
+      setrlimit(RLIMIT_CORE, &noCore);
+      setrlimit(RLIMIT_FSIZE, &size);
+      signal(SIGXFSZ, c.dies ? SIG_DFL : SIG_IGN);
+    });
+    EXPECT_EQ(Ending(child), c.dies ? "killed" : "failed");
     if (c.dies) {
       // Killed half way: the file holds part of the new content, the undo
       // file the whole earlier one.
@@ -468,30 +468,12 @@ TEST_F(InPlaceReplace, TwoWritersAtOnceLeaveOneWholeContent) {
     SCOPED_TRACE(round);
     int gate[2];
     ASSERT_EQ(pipe(gate), 0);
-    fflush(nullptr);
-    pid_t children[2];
-    for (int i = 0; i < 2; ++i) {
-      children[i] = fork();
-      if (children[i] == 0) {
-        close(gate[1]);
-        char byte;
-        while (read(gate[0], &byte, 1) < 0 && errno == EINTR) {
-        }
-        try {
-          platform::ReplaceFileContent(file_, i == 0 ? a : b);
-        } catch (const std::exception&) {
-          _exit(3);
-        }
-        _exit(0);
-      }
-    }
+    const auto wait = [&] { close(gate[1]); };
+    const pid_t first = StartReplace(a, gate[0], wait), second = StartReplace(b, gate[0], wait);
     close(gate[0]);
     close(gate[1]);  // both start now
-    for (const pid_t child : children) {
-      int status = 0;
-      waitpid(child, &status, 0);
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);  // the later one waited
-    }
+    EXPECT_EQ(Ending(first), "done");
+    EXPECT_EQ(Ending(second), "done");  // the later one waited
     const std::string now = ReadFileBytes(file_.string());
     EXPECT_TRUE(now == a || now == b) << "size " << now.size();
     EXPECT_TRUE(UndoFiles().empty());
