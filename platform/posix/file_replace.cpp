@@ -291,7 +291,8 @@ class UndoFile {
     header_.device = st.st_dev;
     header_.inode = st.st_ino;
     header_.size = st.st_size;
-    header_.target = fs::absolute(target).lexically_normal().string();
+    // As given (made absolute): the system resolves it again at recovery.
+    header_.target = fs::absolute(target).string();
     const std::string text = HeaderText(header_);
     header_.contentOffset = static_cast<off_t>(text.size());
     // The content first, the magic line last.
