@@ -2,6 +2,8 @@
 // the main window, the message loop, exit code 0.
 #include <QApplication>
 
+#include <cstdlib>
+
 #include "core/base/app_folder.h"
 #include "gui/base/error_report.h"
 #include "gui/base/qt_text.h"
@@ -13,8 +15,21 @@
 #include "platform/file_replace.h"
 #include "platform/single_instance.h"
 
+namespace {
+
+platform::InstanceLock TakeSingleInstanceLock() {
+#ifdef ZELVORAN_TEST_HOOKS
+  // The test build's copies meet in their test's folder, not in the user's.
+  if (const char* folder = std::getenv("ZELVORAN_TEST_LOCK_FOLDER"); folder && *folder)
+    return platform::CreateSingleInstanceLockIn({folder}, "VARN_QX_518");
+#endif
+  return platform::CreateSingleInstanceLock("VARN_QX_518");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  const auto lock = platform::CreateSingleInstanceLock("VARN_QX_518");
+  const auto lock = TakeSingleInstanceLock();
   // COM for the GUI thread, single-threaded apartment, before anything uses
   // it and until after the application object is gone.
   const platform::ComApartment com;
@@ -32,6 +47,8 @@ int main(int argc, char** argv) {
   // An export that was killed half way may have left its temporary file in
   // the folder where exports start.
   platform::RemoveStaleReplacements(AppFolder() / "Data");
+  // An export killed while it wrote a file in place: its earlier content goes back.
+  platform::RecoverInterruptedReplacements();
   QApplication::setApplicationName(ToQ(kApplicationTitle));
   // The program ends only through its exit sequence.
   QApplication::setQuitOnLastWindowClosed(false);

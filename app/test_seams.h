@@ -25,7 +25,10 @@
 //       path) that the exit sequence and the progress window end. Unset,
 //       the test build ends the full path it runs under, so it ends itself
 //       inside that call as the program does, and never a Zelvoran that
-//       someone has open nor a copy that another test runs elsewhere.
+//       someone has open nor a copy that another test runs elsewhere;
+//   ZELVORAN_TEST_LOCK_FOLDER=<folder>  the single-instance lock is taken
+//       there instead of in the user's own places, so a test's copies meet
+//       each other and no copy that someone has open.
 class QWidget;
 
 // Before any message box can appear.

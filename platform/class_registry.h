@@ -8,8 +8,10 @@
 // the current folder.
 //   POSIX: the file "classes" in Zelvoran/ under the user's configuration
 //          folder ($XDG_CONFIG_HOME, else ~/.config), one "<id><TAB><path>"
-//          line per class (LF or CR LF), replaced as a whole (temporary file,
-//          then rename; a symbolic link is followed and its target replaced).
+//          line per class (LF or CR LF), replaced as a whole through
+//          ReplaceFileContent (it keeps its mode; a symbolic link is followed
+//          only to a regular file of this user, whose content is replaced;
+//          any other file there, a FIFO say, is neither read nor written).
 //   Win32: the default value of HKEY_CURRENT_USER\Software\Zelvoran\Classes\<id>.
 //          The modules are no COM servers (they offer the program's own
 //          factory, not DllGetClassObject), so they are recorded where only

@@ -1,5 +1,6 @@
 #include "platform/class_registry.h"
 #include "platform/ascii_case.h"
+#include "platform/file_replace.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -8,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,10 +43,44 @@ struct Entry {
   std::string path;
 };
 
-// Every well-formed line of the registry file; a missing file is empty.
+// Opens the registry file for reading as the system resolves its name: a
+// symbolic link counts only when it leads to a regular file of this user,
+// and nothing waits on a FIFO put there. -1 when there is no such file
+// (`missing` tells whether there is no file at all, so one may be made).
+int OpenRegistryFile(const fs::path& file, bool& missing) {
+  missing = false;
+  const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    // A link to a missing file makes that file, of this user.
+    missing = errno == ENOENT;
+    return -1;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Every well-formed line of the registry file; a missing file (or one that
+// is not fit to be read) is empty.
 std::vector<Entry> ReadEntries(const fs::path& file) {
   std::vector<Entry> entries;
-  std::ifstream in(file, std::ios::binary);
+  bool missing = false;
+  const int fd = OpenRegistryFile(file, missing);
+  if (fd < 0) return entries;
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();  // a CR LF line
@@ -57,40 +91,24 @@ std::vector<Entry> ReadEntries(const fs::path& file) {
   return entries;
 }
 
-// The file that `file` names after following symbolic links, so that a
-// registry kept elsewhere through a link is written there and the link stays.
-fs::path LinkTarget(fs::path file) {
-  std::error_code error;
-  for (int hops = 0; hops < 40 && fs::is_symlink(file, error); ++hops) {
-    const fs::path target = fs::read_symlink(file, error);
-    if (error) break;
-    file = target.is_absolute() ? target : file.parent_path() / target;
-  }
-  return file;
-}
-
-// Writes the entries to a temporary file beside `file` and renames it over
-// `file`, so a reader sees either the old registry or the new one, whole.
-bool WriteEntries(const fs::path& link, const std::vector<Entry>& entries) {
-  const fs::path file = LinkTarget(link);
+// Writes the entries through the one function that replaces files: a reader
+// sees either the old registry or the new one, whole; the file keeps its
+// mode, and a symbolic link to a regular file of this user stays a link
+// whose file is replaced. Anything else there (a link elsewhere, a device, a
+// FIFO) is refused and left alone.
+bool WriteEntries(const fs::path& file, const std::vector<Entry>& entries) {
+  bool missing = false;
+  const int fd = OpenRegistryFile(file, missing);
+  if (fd < 0 && !missing) return false;
+  if (fd >= 0) close(fd);
   std::string text;
   for (const Entry& e : entries) text += e.classId + '\t' + e.path + '\n';
-  std::string temp = file.string() + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = true;
-  for (size_t done = 0; ok && done < text.size();) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n > 0)
-      done += static_cast<size_t>(n);
-    else
-      ok = false;
+  try {
+    ReplaceFileContent(file, text);
+    return true;
+  } catch (const std::exception&) {
+    return false;
   }
-  ok = ok && fchmod(fd, 0600) == 0 && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
-  if (ok && std::rename(temp.c_str(), file.c_str()) == 0) return true;
-  unlink(temp.c_str());
-  return false;
 }
 
 // Holds an exclusive lock on the registry for one read-change-write, so two
@@ -98,7 +116,13 @@ bool WriteEntries(const fs::path& link, const std::vector<Entry>& entries) {
 class RegistryLock {
  public:
   explicit RegistryLock(const fs::path& folder)
-      : fd_(open((folder / "classes.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+      : fd_(open((folder / "classes.lock").c_str(),
+                 O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600)) {
+    struct stat st {};
+    if (fd_ >= 0 && (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+      close(fd_);
+      fd_ = -1;
+    }
     if (fd_ >= 0) flock(fd_, LOCK_EX);
   }
   ~RegistryLock() {

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -125,6 +126,57 @@ unsigned long long GroupProcessorTime(pid_t group) {
   return total;
 }
 
+// The names of the Unix sockets that processes of group `group` have bound
+// under the name of LibreOffice's single-instance pipes ("OSL_PIPE_..."),
+// which LibreOffice makes in /tmp whatever its home and TMPDIR say, and
+// which a killed conversion leaves behind.
+std::vector<std::string> GroupPipes(pid_t group) {
+  std::vector<std::string> inodes;
+  std::error_code ec;
+  for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+    if (getpgid(static_cast<pid_t>(std::stol(name))) != group) continue;
+    std::error_code fdError;
+    for (fs::directory_iterator fd(it->path() / "fd", fdError), last; !fdError && fd != last;
+         fd.increment(fdError)) {
+      const std::string link = fs::read_symlink(fd->path(), ec).string();
+      if (!ec && link.starts_with("socket:[") && link.ends_with("]"))
+        inodes.push_back(link.substr(8, link.size() - 9));
+    }
+    ec.clear();
+  }
+  std::vector<std::string> pipes;
+  if (inodes.empty()) return pipes;
+  // Num RefCount Protocol Flags Type St Inode Path
+  std::ifstream table("/proc/net/unix");
+  std::string line;
+  std::getline(table, line);
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string skip, inode, path;
+    for (int i = 0; i < 6; ++i) fields >> skip;
+    fields >> inode >> path;
+    if (path.find("/OSL_PIPE_") != std::string::npos &&
+        std::find(inodes.begin(), inodes.end(), inode) != inodes.end())
+      pipes.push_back(path);
+  }
+  return pipes;
+}
+
+constexpr const char* kPipesName = "pipes";
+
+// Removes the pipes listed in `list` (one name a line) that are still
+// sockets of this user.
+void RemovePipes(const fs::path& list) {
+  std::ifstream in(list);
+  for (std::string path; std::getline(in, path);) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) && info.st_uid == getuid())
+      unlink(path.c_str());
+  }
+}
+
 // Starts a watcher beside the conversion's process group: a shell that waits
 // on a pipe whose only writer is this process. Should this process die, the
 // pipe closes and the watcher ends the group; told "done", it ends quietly.
@@ -187,21 +239,34 @@ class GroupWatcher {
   int writer_ = -1;
 };
 
-// Runs `argv` in a process group of its own with output to `log` and its
-// temporary files in `temporary` (so that they go with the conversion's
-// folder, even when the group is killed before it could remove them), waits
+// Runs `argv` in a process group of its own with output to `log`, its
+// temporary files in `temporary` and `home` as its home folder (so that they
+// go with the conversion's folder, even when the group is killed before it
+// could remove them), waits
 // while `limits` allow (calling AutomationIdle meanwhile), and ends whatever
 // is left of that group (the office suite may start helpers). Returns the
 // exit status, or throws when it cannot start or the limits end it.
 int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
-                  const fs::path& temporary, const ConversionLimits& limits, size_t flatBytes) {
+                  const fs::path& temporary, const fs::path& home,
+                  const ConversionLimits& limits, size_t flatBytes) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  // The office suite keeps its sockets, caches and settings under its
+  // home and temporary folder: both lie in the conversion's folder, so they
+  // go with it, even when the group is killed, and nothing lands in /tmp or
+  // in the user's home.
   std::vector<std::string> environment;
-  for (char** e = environ; *e; ++e)
-    if (!std::string_view(*e).starts_with("TMPDIR=")) environment.emplace_back(*e);
+  for (char** e = environ; *e; ++e) {
+    const std::string_view entry(*e);
+    if (entry.starts_with("TMPDIR=") || entry.starts_with("HOME=") ||
+        entry.starts_with("XDG_CACHE_HOME=") || entry.starts_with("XDG_CONFIG_HOME=") ||
+        entry.starts_with("XDG_DATA_HOME=") || entry.starts_with("XDG_STATE_HOME="))
+      continue;
+    environment.emplace_back(entry);
+  }
   environment.push_back("TMPDIR=" + temporary.string());
+  environment.push_back("HOME=" + home.string());
   std::vector<char*> envp;
   for (std::string& e : environment) envp.push_back(e.data());
   envp.push_back(nullptr);
@@ -228,12 +293,30 @@ int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
   std::optional<GroupWatcher> watcher(std::in_place, pid);
   // Ends the group, then tells the watcher so (before the leader is
   // collected, so its id cannot have gone to another process meanwhile).
+  // The pipes the group bound are noted in the conversion's folder as they
+  // appear, so that they go when the group is ended, and with the folder
+  // should this program die first.
+  const fs::path pipeList = log.parent_path() / kPipesName;
+  std::vector<std::string> pipes;
+  auto notePipes = [&] {
+    bool added = false;
+    for (const std::string& pipe : GroupPipes(pid))
+      if (std::find(pipes.begin(), pipes.end(), pipe) == pipes.end()) {
+        pipes.push_back(pipe);
+        added = true;
+      }
+    if (!added) return;
+    std::ofstream out(pipeList, std::ios::trunc);
+    for (const std::string& pipe : pipes) out << pipe << "\n";
+  };
   auto endGroup = [&] {
+    notePipes();
     kill(-pid, SIGKILL);  // only the group this call started
     watcher.reset();
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    RemovePipes(pipeList);
     return status;
   };
 
@@ -256,6 +339,7 @@ int RunInOwnGroup(const std::vector<std::string>& argv, const fs::path& log,
     if (now - lastLook >= std::chrono::milliseconds(250)) {
       lastLook = now;
       const unsigned long long nowUsed = GroupProcessorTime(pid);
+      notePipes();
       if (nowUsed != used) lastProgress = now;
       used = nowUsed;
     }
@@ -360,6 +444,7 @@ void RemoveStaleFolders() {
     if (lock < 0) continue;  // not made by a conversion, or just being made
     // Free only when the program that made the folder is gone.
     if (flock(lock, LOCK_EX | LOCK_NB) == 0) {
+      RemovePipes(it->path() / kPipesName);
       std::error_code ignored;
       fs::remove_all(it->path(), ignored);
     }
@@ -386,11 +471,13 @@ void SaveThroughOffice(const fs::path& soffice, const std::string& flatOdf,
   const fs::path log = folder.path() / "soffice.log";
   const fs::path temporary = folder.path() / "tmp";
   fs::create_directory(temporary);
+  const fs::path home = folder.path() / "home";
+  fs::create_directory(home);
   const int status = RunInOwnGroup(
       {soffice.string(), "--headless", "--norestore", "--nologo", "--nodefault",
        "-env:UserInstallation=" + FileUrl(folder.path() / "profile"), "--convert-to", conversion,
        "--outdir", outFolder.string(), source.string()},
-      log, temporary, limits, flatOdf.size());
+      log, temporary, home, limits, flatOdf.size());
   const fs::path converted = outFolder / ("export." + extension);
   std::error_code ec;
   if (status != 0 || !fs::is_regular_file(converted, ec) || fs::file_size(converted, ec) == 0)

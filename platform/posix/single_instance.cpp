@@ -7,76 +7,98 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 
 namespace platform {
+namespace fs = std::filesystem;
 namespace {
 
 // Opens `folder` when it is fit to hold the lock: a real folder (not a link
 // to one), owned by this user, that no other user may write to, so that
 // nobody else can put or hold a lock file in it. When `create` is set, a
-// missing folder is made with mode 0700, whatever the umask. -1 otherwise.
-int OpenPrivateFolder(const std::string& folder, bool create) {
-  const bool created = create && mkdir(folder.c_str(), 0700) == 0;
+// missing folder is made with mode 0700, whatever the umask, and the
+// folders above it with the usual modes. -1 otherwise.
+int OpenPrivateFolder(const fs::path& folder, bool create) {
+  bool created = false;
+  if (create) {
+    fs::path part;
+    for (const fs::path& piece : folder) {
+      part /= piece;
+      if (part != folder) mkdir(part.c_str(), 0755);
+    }
+    created = mkdir(folder.c_str(), 0700) == 0;
+  }
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat info {};
   if (fstat(fd, &info) == 0 && info.st_uid == geteuid()) {
     if (created) fchmod(fd, 0700);
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & 022) == 0 &&
-        faccessat(fd, ".", W_OK | X_OK, AT_EACCESS) == 0)
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & 022) == 0)
       return fd;
   }
   close(fd);
   return -1;
 }
 
-// The user's home folder: $HOME when it is an absolute path, else the one
-// the user database names. Empty when there is none.
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
-  if (const passwd* user = getpwuid(geteuid()); user && user->pw_dir && user->pw_dir[0] == '/')
-    return user->pw_dir;
-  return {};
+enum class Taken { Held, Busy, Unusable };
+
+// Takes the lock file `name` in `folder`; the descriptor stays open (and
+// locked) until the process ends, when the system releases it. A lock file
+// that exists already is opened even where no new file can be made (a full
+// disk), so a copy that made it earlier is still seen.
+Taken TakeIn(const fs::path& folder, bool create, const std::string& name) {
+  const int dir = OpenPrivateFolder(folder, create);
+  if (dir < 0) return Taken::Unusable;
+  const std::string file = name + ".lock";
+  int fd = openat(dir, file.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT)
+    fd = openat(dir, file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  close(dir);
+  if (fd < 0) return Taken::Unusable;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return Taken::Unusable;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return Taken::Held;
+  const int error = errno;
+  close(fd);
+  return error == EWOULDBLOCK ? Taken::Busy : Taken::Unusable;
 }
 
-// The folder of the lock, open: the user's runtime folder, where it is an
-// absolute path to a folder of this user that no one else may write to
-// (a relative one is ignored, as the XDG rules say). Otherwise a folder in
-// the user's home ("~/.local/state/Zelvoran"), which no other user can make
-// or plant, so that every copy of this user meets the same lock.
-int OpenLockFolder() {
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
-    const int fd = OpenPrivateFolder(runtime, false);
-    if (fd >= 0) return fd;
+struct Place {
+  fs::path folder;
+  bool create;
+};
+
+InstanceLock TakeAll(const std::vector<Place>& places, const std::string& name) {
+  bool held = false;
+  for (const Place& place : places) {
+    switch (TakeIn(place.folder, place.create, name)) {
+      case Taken::Busy: return InstanceLock::AlreadyRunning;
+      case Taken::Held: held = true; break;
+      case Taken::Unusable: break;
+    }
   }
-  const std::string home = HomeFolder();
-  if (home.empty()) return -1;
-  // The folders above the last one belong to the user's ordinary layout:
-  // they are made where missing, with the usual modes.
-  std::string folder = home;
-  for (const char* part : {"/.local", "/.local/state"}) {
-    folder = home + part;
-    mkdir(folder.c_str(), 0755);
-  }
-  return OpenPrivateFolder(folder + "/Zelvoran", true);
+  return held ? InstanceLock::Acquired : InstanceLock::Failed;
 }
 
 }  // namespace
 
+InstanceLock CreateSingleInstanceLockIn(const std::vector<fs::path>& folders,
+                                        const std::string& name) {
+  std::vector<Place> places;
+  for (size_t i = 0; i < folders.size(); ++i) places.push_back({folders[i], i + 1 == folders.size()});
+  return TakeAll(places, name);
+}
+
 InstanceLock CreateSingleInstanceLock(const std::string& name) {
-  const int folder = OpenLockFolder();
-  if (folder < 0) return InstanceLock::Failed;
-  // Held open (and locked) until the process ends; the system then releases it.
-  const int fd = openat(folder, (name + ".lock").c_str(),
-                        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  close(folder);
-  if (fd < 0) return InstanceLock::Failed;
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return InstanceLock::Acquired;
-  const int error = errno;
-  close(fd);
-  return error == EWOULDBLOCK ? InstanceLock::AlreadyRunning : InstanceLock::Failed;
+  const uid_t user = geteuid();
+  // The runtime folder is the system's to make; the one in the home is ours.
+  std::vector<Place> places{{fs::path("/run/user") / std::to_string(user), false}};
+  if (const passwd* entry = getpwuid(user); entry && entry->pw_dir && entry->pw_dir[0] == '/')
+    places.push_back({fs::path(entry->pw_dir) / ".local" / "state" / "Zelvoran", true});
+  return TakeAll(places, name);
 }
 
 }  // namespace platform

@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/replace_names.h"
@@ -58,30 +60,177 @@ bool WriteAllAt(HANDLE h, std::string_view data) {
   return true;
 }
 
-std::string ReadAll(HANDLE h) {
-  std::string all;
-  LARGE_INTEGER size{};
-  LARGE_INTEGER start{};
-  if (!GetFileSizeEx(h, &size) || !SetFilePointerEx(h, start, nullptr, FILE_BEGIN)) return all;
-  all.resize(static_cast<size_t>(size.QuadPart));
-  size_t got = 0;
-  while (got < all.size()) {
-    DWORD n = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(all.size() - got, 1u << 30));
-    if (!ReadFile(h, all.data() + got, chunk, &n, nullptr) || n == 0) break;
-    got += n;
-  }
-  all.resize(got);
-  return all;
+constexpr std::string_view kUndoMagic = "ZELVORAN-UNDO 1\n";
+constexpr std::wstring_view kUndoPrefix = L"undo-";
+
+bool ReadAt(HANDLE h, char* data, DWORD size, ULONGLONG offset, DWORD& got) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return ReadFile(h, data, size, &got, &at) != 0;
 }
 
-// Writes the content into the open file itself; a write that fails puts the
-// earlier content back.
+bool WriteAt(HANDLE h, const char* data, DWORD size, ULONGLONG offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD written = 0;
+  return WriteFile(h, data, size, &written, &at) && written == size;
+}
+
+// Copies `size` bytes through a small buffer, so a file of any size costs
+// little memory.
+bool CopyBytes(HANDLE from, ULONGLONG fromOffset, HANDLE to, ULONGLONG toOffset, ULONGLONG size) {
+  std::string buffer(1 << 20, '\0');
+  for (ULONGLONG done = 0; done < size;) {
+    const DWORD want = static_cast<DWORD>(std::min<ULONGLONG>(size - done, buffer.size()));
+    DWORD got = 0;
+    if (!ReadAt(from, buffer.data(), want, fromOffset + done, got) || got == 0) return false;
+    if (!WriteAt(to, buffer.data(), got, toOffset + done)) return false;
+    done += got;
+  }
+  return true;
+}
+
+bool Truncate(HANDLE h, ULONGLONG size) {
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(size);
+  return SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+}
+
+// Undo files, as on every system: the earlier content of a file written in
+// place is kept in %LOCALAPPDATA%\Zelvoran\replace until the new content is
+// complete and flushed. Layout: the magic line, "<volume> <index> <size>\n",
+// the target's full name (UTF-8) and "\n", then the earlier content; the
+// magic line is written last. The writer holds the undo file open without
+// sharing, so a file that can be opened has lost its writer.
+fs::path UndoFolder() {
+  wchar_t buffer[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  return fs::path(buffer) / L"Zelvoran" / L"replace";
+}
+
+struct UndoHeader {
+  DWORD volume = 0;
+  ULONGLONG index = 0;
+  ULONGLONG size = 0;
+  fs::path target;
+  ULONGLONG contentOffset = 0;
+};
+
+ULONGLONG FileIndex(const BY_HANDLE_FILE_INFORMATION& info) {
+  return (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
+std::string HeaderText(const UndoHeader& h) {
+  const std::u8string name = h.target.u8string();
+  return std::string(kUndoMagic) + std::to_string(h.volume) + " " + std::to_string(h.index) + " " +
+         std::to_string(h.size) + "\n" + std::string(name.begin(), name.end()) + "\n";
+}
+
+std::optional<UndoHeader> ReadHeader(HANDLE h) {
+  std::string text(kUndoMagic.size() + 64 + 4 * 32768, '\0');
+  DWORD got = 0;
+  if (!ReadAt(h, text.data(), static_cast<DWORD>(text.size()), 0, got)) return std::nullopt;
+  text.resize(got);
+  if (!text.starts_with(kUndoMagic)) return std::nullopt;
+  const size_t numbersEnd = text.find('\n', kUndoMagic.size());
+  const size_t nameEnd = numbersEnd == std::string::npos ? numbersEnd : text.find('\n', numbersEnd + 1);
+  if (nameEnd == std::string::npos) return std::nullopt;
+  unsigned long volume = 0;
+  unsigned long long index = 0, size = 0;
+  if (std::sscanf(text.c_str() + kUndoMagic.size(), "%lu %llu %llu", &volume, &index, &size) != 3)
+    return std::nullopt;
+  UndoHeader header;
+  header.volume = volume;
+  header.index = index;
+  header.size = size;
+  const std::string name = text.substr(numbersEnd + 1, nameEnd - numbersEnd - 1);
+  header.target = fs::path(std::u8string(name.begin(), name.end()));
+  header.contentOffset = nameEnd + 1;
+  return header;
+}
+
+bool PutBack(HANDLE undo, const UndoHeader& h, HANDLE target) {
+  return Truncate(target, 0) && CopyBytes(undo, h.contentOffset, target, 0, h.size) &&
+         Truncate(target, h.size) && FlushFileBuffers(target);
+}
+
+void DeleteOnClose(HANDLE h) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+void RecoverOne(const fs::path& file) {
+  Handle undo(CreateFileW(file.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!undo.ok()) return;  // its export still runs
+  LARGE_INTEGER size{};
+  const std::optional<UndoHeader> h = ReadHeader(undo.get());
+  if (!h || !GetFileSizeEx(undo.get(), &size) ||
+      static_cast<ULONGLONG>(size.QuadPart) < h->contentOffset + h->size) {
+    DeleteOnClose(undo.get());  // never complete: the target was not touched
+    return;
+  }
+  Handle target(CreateFileW(h->target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!target.ok()) {
+    // Gone, out of reach or being written: tried again later.
+    return;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(target.get(), &info)) return;
+  if (info.dwVolumeSerialNumber != h->volume || FileIndex(info) != h->index) {
+    DeleteOnClose(undo.get());  // replaced as a whole since
+    return;
+  }
+  if (PutBack(undo.get(), *h, target.get())) DeleteOnClose(undo.get());
+}
+
+// Writes the content into the open file itself: its earlier content is kept
+// in an undo file first, then the file is emptied, written and flushed. A
+// failure puts the earlier content back; should that fail too, the undo
+// file stays for the next export or start.
 void WriteInPlace(const fs::path& file, HANDLE h, std::string_view content) {
-  const std::string earlier = ReadAll(h);
-  if (WriteAllAt(h, content) && SetEndOfFile(h) && FlushFileBuffers(h)) return;
+  BY_HANDLE_FILE_INFORMATION info{};
+  LARGE_INTEGER size{};
+  if (!GetFileInformationByHandle(h, &info) || !GetFileSizeEx(h, &size))
+    FailError(file, GetLastError());
+  const fs::path folder = UndoFolder();
+  std::error_code ignored;
+  if (folder.empty() || (fs::create_directories(folder, ignored), !fs::is_directory(folder, ignored)))
+    Fail(file, "no folder of the user's own to keep the earlier content in");
+  static std::atomic<unsigned long long> counter{0};
+  const fs::path name = folder / (std::wstring(kUndoPrefix) + std::to_wstring(GetCurrentProcessId()) +
+                                  L"-" + std::to_wstring(++counter));
+  Handle undo(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!undo.ok()) FailError(file, GetLastError());
+  UndoHeader header;
+  header.volume = info.dwVolumeSerialNumber;
+  header.index = FileIndex(info);
+  header.size = static_cast<ULONGLONG>(size.QuadPart);
+  header.target = fs::absolute(file, ignored);
+  const std::string text = HeaderText(header);
+  header.contentOffset = text.size();
+  const std::string blank(text.size(), '\0');
+  if (!WriteAt(undo.get(), blank.data(), static_cast<DWORD>(blank.size()), 0) ||
+      !CopyBytes(h, 0, undo.get(), header.contentOffset, header.size) ||
+      !FlushFileBuffers(undo.get()) ||
+      !WriteAt(undo.get(), text.data(), static_cast<DWORD>(text.size()), 0) ||
+      !FlushFileBuffers(undo.get())) {
+    const DWORD error = GetLastError();
+    DeleteOnClose(undo.get());
+    FailError(file, error);
+  }
+  if (Truncate(h, 0) && WriteAllAt(h, content) && SetEndOfFile(h) && FlushFileBuffers(h)) {
+    DeleteOnClose(undo.get());
+    return;
+  }
   const DWORD error = GetLastError();
-  if (WriteAllAt(h, earlier)) SetEndOfFile(h);
+  if (PutBack(undo.get(), header, h)) DeleteOnClose(undo.get());
   FailError(file, error);
 }
 
@@ -113,6 +262,7 @@ bool ProcessHasEnded(DWORD pid) {
 }  // namespace
 
 void ReplaceFileContent(const fs::path& target, std::string_view content) {
+  RecoverInterruptedReplacements();
   // Opening follows links; a read-only file or one the user may not write
   // cannot be opened for writing.
   Handle existing(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
@@ -172,6 +322,16 @@ void ReplaceFileContent(const fs::path& target, std::string_view content) {
   created.Reset(INVALID_HANDLE_VALUE);
   DeleteFileW(file.c_str());
   FailError(file, error);
+}
+
+void RecoverInterruptedReplacements() {
+  const fs::path folder = UndoFolder();
+  std::error_code error;
+  if (folder.empty() || !fs::is_directory(folder, error)) return;
+  std::vector<fs::path> files;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+    if (it->path().filename().wstring().starts_with(kUndoPrefix)) files.push_back(it->path());
+  for (const fs::path& file : files) RecoverOne(file);
 }
 
 void RemoveStaleReplacements(const fs::path& folder) {

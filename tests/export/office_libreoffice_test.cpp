@@ -268,7 +268,7 @@ std::vector<ProcessInfo> Processes() {
 
 // A program dies by kill -9 while LibreOffice converts for it: LibreOffice's
 // whole process group ends with it, and the next conversion removes the
-// temporary folder that it left.
+// temporary folder that it left, with the pipe that LibreOffice bound.
 TEST_F(OfficeWithLibreOffice, LibreOfficeEndsWithTheProgramAndItsFolderGoesLater) {
   testing_support::ChildProcesses children;
   const pid_t program = children.Start(OFFICE_CONVERT_HELPER, {dir_.path() + "killed.doc"},
@@ -290,6 +290,19 @@ TEST_F(OfficeWithLibreOffice, LibreOfficeEndsWithTheProgramAndItsFolderGoesLater
   }
   ASSERT_NE(group, 0) << "LibreOffice did not start";
   ASSERT_FALSE(fs::is_empty(scratch_));
+  // The single-instance pipe that LibreOffice binds in /tmp, as the program
+  // noted it in the conversion's folder (LibreOffice may restart itself
+  // once with a new profile, binding it anew).
+  std::string pipe;
+  while (std::chrono::steady_clock::now() < deadline) {
+    for (const auto& folder : fs::directory_iterator(scratch_))
+      if (fs::exists(folder.path() / "pipes"))
+        pipe = testing_support::ReadFileBytes((folder.path() / "pipes").string());
+    if (!pipe.empty() && pipe.back() == '\n') pipe.pop_back();  // its line end
+    if (!pipe.empty() && fs::is_socket(pipe)) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(!pipe.empty() && fs::is_socket(pipe)) << "no single-instance pipe of LibreOffice was seen";
 
   kill(program, SIGKILL);
   const auto killed = std::chrono::steady_clock::now();
@@ -309,6 +322,7 @@ TEST_F(OfficeWithLibreOffice, LibreOfficeEndsWithTheProgramAndItsFolderGoesLater
   EXPECT_FALSE(fs::is_empty(scratch_));
   platform::office::RemoveStaleFolders();
   EXPECT_TRUE(fs::is_empty(scratch_));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(pipe))) << pipe;
 }
 
 }  // namespace

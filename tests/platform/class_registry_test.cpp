@@ -3,7 +3,11 @@
 // its own.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -149,6 +153,49 @@ TEST_F(ClassRegistry, ControlModuleRegistersItsOwnPath) {
   EXPECT_EQ(platform::FindClassModule(kViewer), module);
   ASSERT_TRUE(UnregisterServerFile(platform::Utf8ToCp936(module.string())));
   EXPECT_EQ(platform::FindClassModule(kViewer), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+// Whatever sits at the registry's name, the program neither waits on it nor
+// writes through it unless it is a regular file of the user's own, and a
+// file that is written keeps its mode.
+TEST_F(ClassRegistry, OnlyARegularFileOfTheUserIsReadOrWritten) {
+  fs::create_directories(Folder());
+  const fs::path file = Folder() / "classes";
+  TempDir elsewhere("registry-elsewhere");
+  const fs::path foreign = fs::path(elsewhere.path()) / "foreign";
+  std::ofstream(foreign) << kViewer << "\t/opt/foreign.ocx\n";
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
+  }
+  const struct {
+    const char* what;
+    std::function<void()> make;
+    bool written;
+  } cases[] = {
+      {"a FIFO", [&] { ASSERT_EQ(mkfifo(file.c_str(), 0600), 0); }, false},
+      {"a link to another user's file", [&] { fs::create_symlink(foreign, file); }, !root},
+      {"a file of mode 0644", [&] { std::ofstream(file) << "x"; chmod(file.c_str(), 0644); }, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(file);
+    c.make();
+    EXPECT_EQ(platform::FindClassModule(kViewer), std::nullopt);
+    EXPECT_EQ(platform::RegisterClassModule(kViewer, "/opt/new.ocx"), c.written);
+    EXPECT_EQ(platform::FindClassModule(kViewer).has_value(), c.written);
+  }
+  // The file kept its mode, the other user's file its content.
+  struct stat st {};
+  ASSERT_EQ(lstat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  if (root) {
+    EXPECT_EQ(Read(foreign), std::string(kViewer) + "\t/opt/foreign.ocx\n");
+  }
 }
 
 }  // namespace

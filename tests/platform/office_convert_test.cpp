@@ -151,6 +151,28 @@ TEST_F(OfficeConvert, TimeLimitEndsTheConversionAndEverythingItStarted) {
   EXPECT_TRUE(Ended(std::stol(helper))) << "the helper of the conversion still runs";
 }
 
+// LibreOffice gets a home of its own in the conversion's folder, and the
+// single-instance pipe that it binds (in /tmp, whatever its home says) goes
+// when the conversion is ended.
+TEST_F(OfficeConvert, AnEndedConversionLeavesNoPipeAndUsedItsOwnHome) {
+  if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "python3 binds the stand-in pipe";
+  const std::string pipe = dir_.path() + "OSL_PIPE_0_SingleOfficeIPC_test";
+  const std::string binds =
+      "echo \"$HOME\" > \"$(dirname \"$0\")/home.txt\"; /usr/bin/python3 -c \"import socket, time; "
+      "s = socket.socket(socket.AF_UNIX); s.bind('" + pipe + "'); s.listen(); "
+      "open('" + dir_.path() + "bound', 'w').close(); time.sleep(60)\"";
+  platform::office::ConversionLimits limits;
+  limits.stall = std::chrono::seconds(2);
+  EXPECT_THROW(SaveThroughOffice(MakeSoffice(binds.c_str()), "<sheet/>", "fods",
+                                 dir_.path() + "piped.xls", limits),
+               std::runtime_error);
+  ASSERT_TRUE(fs::exists(dir_.path() + "bound")) << "the stand-in never bound its pipe";
+  EXPECT_FALSE(fs::exists(fs::symlink_status(pipe)));
+  const std::string home = ReadFileBytes(dir_.path() + "home.txt");
+  EXPECT_EQ(home.rfind(scratch_ + "/zelvoran-office-", 0), 0u) << home;
+  EXPECT_TRUE(fs::is_empty(scratch_));
+}
+
 // A conversion that keeps working goes on past its time limit; one that
 // stops working is ended. Folders that a dead program left are removed by
 // the next conversion, folders in use are not.

@@ -1,13 +1,18 @@
 // The single-instance lock, held by this process and probed from a child.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 
@@ -16,100 +21,107 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using platform::InstanceLock;
 
-// Points the lock folder at a fresh folder for one test.
-class SingleInstanceTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (const char* old = getenv("XDG_RUNTIME_DIR")) saved_ = old;
-    setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (saved_)
-      setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
-    else
-      unsetenv("XDG_RUNTIME_DIR");
-  }
-
-  // A name no other run uses.
-  static std::string UniqueName(const char* what) {
-    return std::string("VARN_QX_518-test-") + what + "-" + std::to_string(getpid());
-  }
-
-  // The result of CreateSingleInstanceLock(name) in a child process.
-  static InstanceLock InChild(const std::string& name) {
-    const pid_t pid = fork();
-    if (pid == 0) _exit(static_cast<int>(platform::CreateSingleInstanceLock(name)));
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-      return static_cast<InstanceLock>(-1);
-    return static_cast<InstanceLock>(WEXITSTATUS(status));
-  }
-
-  testing_support::TempDir runtime_{"zelvoran-runtime"};
-  std::optional<std::string> saved_;
-};
-
-TEST_F(SingleInstanceTest, SecondLockOfTheSameNameReportsAlreadyRunning) {
-  const std::string name = UniqueName("second");
-  // Nobody holds it yet: a child gets it, and gives it back when it ends.
-  EXPECT_EQ(InChild(name), InstanceLock::Acquired);
-  ASSERT_EQ(platform::CreateSingleInstanceLock(name), InstanceLock::Acquired);
-  EXPECT_EQ(InChild(name), InstanceLock::AlreadyRunning);
-  EXPECT_EQ(InChild(name), InstanceLock::AlreadyRunning);
-  // Another name is another lock.
-  EXPECT_EQ(InChild(UniqueName("other")), InstanceLock::Acquired);
+// A name no other run uses.
+std::string UniqueName(const char* what) {
+  return std::string("VARN_QX_518-test-") + what + "-" + std::to_string(getpid());
 }
 
-// A runtime folder that cannot be trusted or used is passed by: the lock then
-// lies in the user's home, where every copy of the user finds it.
-TEST_F(SingleInstanceTest, AnUnfitRuntimeFolderGivesWayToAFolderInTheHome) {
-  testing_support::TempDir home("zelvoran-home");
-  const std::optional<std::string> savedHome =
-      getenv("HOME") ? std::optional<std::string>(getenv("HOME")) : std::nullopt;
-  setenv("HOME", home.path().c_str(), 1);
-  const std::string file = runtime_.path() + "a-file";
+// What `take` answers in a child process, after `prepare` ran there.
+InstanceLock InChild(const std::function<InstanceLock()>& take,
+                     const std::function<void()>& prepare = nullptr) {
+  fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (prepare) prepare();
+    _exit(static_cast<int>(take()));
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+    return static_cast<InstanceLock>(-1);
+  return static_cast<InstanceLock>(WEXITSTATUS(status));
+}
+
+TEST(SingleInstance, SecondLockOfTheSameNameReportsAlreadyRunning) {
+  testing_support::TempDir folder("zelvoran-lock");
+  const std::string name = UniqueName("second");
+  const auto take = [&](const std::string& n) {
+    return [&folder, n] { return platform::CreateSingleInstanceLockIn({folder.path()}, n); };
+  };
+  // Nobody holds it yet: a child gets it, and gives it back when it ends.
+  EXPECT_EQ(InChild(take(name)), InstanceLock::Acquired);
+  ASSERT_EQ(take(name)(), InstanceLock::Acquired);
+  EXPECT_EQ(InChild(take(name)), InstanceLock::AlreadyRunning);
+  // Another name is another lock.
+  EXPECT_EQ(InChild(take(UniqueName("other"))), InstanceLock::Acquired);
+}
+
+// The environment of a copy (its runtime folder, its HOME) does not move
+// the lock: every copy of the user meets the same one.
+TEST(SingleInstance, CopiesWithDifferentEnvironmentsMeetTheSameLock) {
+  const std::string name = UniqueName("environment");
+  setenv("XDG_RUNTIME_DIR", "/tmp", 1);
+  const auto take = [&] { return platform::CreateSingleInstanceLock(name); };
+  ASSERT_EQ(take(), InstanceLock::Acquired);
+  for (const auto& change : std::vector<std::function<void()>>{
+           [] { unsetenv("XDG_RUNTIME_DIR"); }, [] { setenv("HOME", "/tmp", 1); },
+           [] { unsetenv("HOME"); }})
+    EXPECT_EQ(InChild(take, change), InstanceLock::AlreadyRunning);
+  unsetenv("XDG_RUNTIME_DIR");
+  // The lock files are this test's own.
+  fs::remove(fs::path("/run/user") / std::to_string(geteuid()) / (name + ".lock"));
+  if (const passwd* user = getpwuid(geteuid())) {
+    fs::remove(fs::path(user->pw_dir) / ".local/state/Zelvoran" / (name + ".lock"));
+  }
+}
+
+// A place that cannot hold the lock (missing, not a folder, open to others,
+// another user's, full) is passed by, and the copies meet in the next one.
+TEST(SingleInstance, AnUnfitPlaceGivesWayToTheNext) {
+  testing_support::TempDir base("zelvoran-places");
+  const std::string file = base.path() + "a-file", foreign = base.path() + "foreign",
+                    open = base.path() + "open", full = base.path() + "full";
   std::ofstream(file) << "x";
-  const std::string foreign = runtime_.path() + "foreign/", open = runtime_.path() + "open/";
   ASSERT_EQ(mkdir(foreign.c_str(), 0700), 0);
-  ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
+  }
   ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
   ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+  ASSERT_EQ(mkdir(full.c_str(), 0700), 0);
+  // A file system that takes no new file (its one inode is the folder).
+  const bool mounted = mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k,nr_inodes=1,mode=0700") == 0;
+  if (!mounted) std::cout << "(case not run) the full place: cannot mount a tmpfs here\n";
 
-  const std::string lockFolder = home.path() + ".local/state/Zelvoran/";
+  const std::string last = base.path() + "state/Zelvoran";
   const struct {
     const char* what;
-    std::optional<std::string> runtime;
+    std::string place;
+    bool needs;
   } cases[] = {
-      {"unset", std::nullopt},
-      {"empty", ""},
-      {"missing", runtime_.path() + "missing"},
-      {"a file", file},
-      {"relative", "relative/runtime"},
-      {"another user's", foreign},
-      {"open to everyone", open},
+      {"missing", base.path() + "missing", true},
+      {"a file", file, true},
+      {"another user's", foreign, root},
+      {"open to everyone", open, true},
+      {"full", full, mounted},
   };
   for (const auto& c : cases) {
+    if (!c.needs) continue;
     SCOPED_TRACE(c.what);
-    if (c.runtime)
-      setenv("XDG_RUNTIME_DIR", c.runtime->c_str(), 1);
-    else
-      unsetenv("XDG_RUNTIME_DIR");
-    const std::string name = UniqueName("home");
-    ASSERT_EQ(platform::CreateSingleInstanceLock(name + c.what), InstanceLock::Acquired);
-    EXPECT_TRUE(std::filesystem::exists(lockFolder + name + c.what + ".lock"));
-    EXPECT_EQ(InChild(name + c.what), InstanceLock::AlreadyRunning);
+    const std::string name = UniqueName("place") + c.what;
+    const auto take = [&] { return platform::CreateSingleInstanceLockIn({c.place, last}, name); };
+    ASSERT_EQ(take(), InstanceLock::Acquired);
+    EXPECT_TRUE(fs::exists(last + "/" + name + ".lock"));
+    EXPECT_FALSE(fs::exists(c.place + "/" + name + ".lock"));
+    EXPECT_EQ(InChild(take), InstanceLock::AlreadyRunning);
   }
   struct stat info {};
-  ASSERT_EQ(lstat(lockFolder.c_str(), &info), 0);
+  ASSERT_EQ(lstat(last.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0700u);
-  EXPECT_FALSE(std::filesystem::exists(foreign + UniqueName("home") + "another user's.lock"));
-
-  if (savedHome)
-    setenv("HOME", savedHome->c_str(), 1);
-  else
-    unsetenv("HOME");
+  if (mounted) umount2(full.c_str(), MNT_DETACH);
 }
 
 }  // namespace

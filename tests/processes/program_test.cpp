@@ -52,6 +52,7 @@ class ProgramTest : public ::testing::Test {
     }
     env.push_back("QT_QPA_PLATFORM=offscreen");
     env.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
+    env.push_back("ZELVORAN_TEST_LOCK_FOLDER=" + runtime_.path());
     env.push_back("ZELVORAN_TEST_MESSAGE_LOG=" + folder + "messages.log");
     if (!closeSpec.empty()) env.push_back("ZELVORAN_TEST_CLOSE=" + closeSpec);
     if (!endName.empty()) env.push_back("ZELVORAN_TEST_END_NAME=" + endName);

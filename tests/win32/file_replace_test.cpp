@@ -65,11 +65,20 @@ TEST(FileReplace, ReplacesKeepingLinksAndRefusesReadOnlyFiles) {
   SetFileAttributesW((f / L"ro.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
 
   // A file with a second hard link is written in place: both names show it.
+  // Its earlier content is kept in the user's undo folder meanwhile, and
+  // goes once the new content is complete.
+  TempFolder local(L"zelvoran-local");
+  wchar_t saved[MAX_PATH] = L"";
+  const bool hadLocal = GetEnvironmentVariableW(L"LOCALAPPDATA", saved, MAX_PATH) > 0;
+  SetEnvironmentVariableW(L"LOCALAPPDATA", local.path().c_str());
   Write(f / L"hard.dat", "earlier");
   ASSERT_TRUE(CreateHardLinkW((f / L"partner.dat").c_str(), (f / L"hard.dat").c_str(), nullptr));
   platform::ReplaceFileContent(f / L"hard.dat", content);
   EXPECT_EQ(Read(f / L"partner.dat"), content);
   EXPECT_EQ(LinkCount(f / L"hard.dat"), 2u);
+  EXPECT_TRUE(fs::is_directory(local.path() / L"Zelvoran" / L"replace"));
+  EXPECT_TRUE(Names(local.path() / L"Zelvoran" / L"replace").empty());
+  SetEnvironmentVariableW(L"LOCALAPPDATA", hadLocal ? saved : nullptr);
 
   // Temporary files: one of an ended process goes, one of a running process
   // stays, other names stay.
