@@ -35,7 +35,7 @@ std::string ExportExtension(const std::filesystem::path& fileName);
 void ExportGrid(const GridModel& grid, const ExportLook& look);
 
 // The export button: a grid with nothing but its header row is ignored; while
-// a load is under way (progress position above 0) the export is refused with
-// a message; otherwise the suggestion list is hidden and ExportGrid runs.
-void ExportButtonClick(const GridModel& grid, int progressPosition,
+// the grid is being filled the export is refused with a message; otherwise
+// the suggestion list is hidden and ExportGrid runs.
+void ExportButtonClick(const GridModel& grid, bool gridFilling,
                        const std::function<void()>& hideSuggestionList, const ExportLook& look);
