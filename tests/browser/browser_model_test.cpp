@@ -46,11 +46,11 @@ TEST(BrowserModel, RestoreAppliesEachValueAndRunsTheHandlersOfWhatChanged) {
       {{"0", "模糊", "abc", "T", "1"}, "A2", 0, true, "模糊", "", "", N, {}, {"locked"}, {}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
     FakeBrowser b(kCriteria, c.settings);
     b.query.lockedCode = c.locked;
     b.query.answers[store::SerialFilterStatement("12", "12-abc")] = {Texts8(2), Texts8(3)};
     b.Show();
-    SCOPED_TRACE(c.settings.empty() ? "(none)" : c.settings[0] + c.settings[1]);
     EXPECT_EQ(b.view.fieldIndex, c.field);
     EXPECT_EQ(b.model.Fuzzy(), c.fuzzy);
     EXPECT_EQ(b.view.fuzzy, c.fuzzy);
