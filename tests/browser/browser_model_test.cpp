@@ -16,7 +16,7 @@ using Texts = std::vector<std::string>;
 const Rows kCriteria = {
     {"1", "p1", "c1", "r1", "医嘱", "t1", "ABC his", "s1", "q1"},
     {"2", "p2", "c2", "", "护理", "t2", "100% done", "s2", "q2"},
-    {"12", "p12", "c12", "r12", "护理", "t12", "one\r\ntwo", "s12", "q12"},
+    {"12", "p12", "c12", "r12", "护理", "t12", "one\r\n-two", "s12", "q12"},
     {"13", "p13", "c13", "r13", "处方", "t13", "rule", "s13", ""}};
 const Texts kExact = {"0", "精确", "", "T", "1"};
 
@@ -107,10 +107,10 @@ TEST(BrowserModel, ExactSearchFiltersTheCacheAndPicksFromTheList) {
   EXPECT_EQ(b.query.run.size(), statements + 1);  // the save only: no select
   EXPECT_TRUE(b.view.listVisible);
   EXPECT_EQ(b.view.lines, Texts({"1-p1c1r1医嘱t1ABC hiss1q1"}));
-  b.Type("two");  // the second line of criterion 12
-  EXPECT_EQ(b.view.lines, Texts({"twos12q12"}));
+  b.Type("two");  // the second line of criterion 12 begins with a dash: no pick
+  EXPECT_EQ(b.view.lines, Texts({"-twos12q12"}));
   b.model.SuggestionClicked(0);
-  EXPECT_EQ(b.model.PickedValue(), "twos12q12");
+  EXPECT_EQ(b.model.PickedValue(), "");
   EXPECT_EQ(b.view.marked, 0);
   b.Type("");
   EXPECT_FALSE(b.view.listVisible);
