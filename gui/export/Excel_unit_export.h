@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "gui/export/export_look.h"
+#include "core/export/export_look.h"
 
 class GridModel;
 
