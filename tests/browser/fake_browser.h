@@ -17,47 +17,40 @@
 
 namespace testing_support {
 
-using Rows = std::vector<std::vector<std::string>>;
+using Texts = std::vector<std::string>;
+using Rows = std::vector<Texts>;
 
 class FakeQuery final : public store::Query {
  public:
-  std::map<std::string, Rows> answers;  // select text -> result
-  std::vector<std::string> settings;    // A1, A2, ... in order
+  std::map<std::string, Rows> answers;  // select text -> result; others fail
+  Texts settings;                       // A1, A2, ... in order
   std::string lockedCode;               // its update fails
-  std::vector<std::string> run;         // every statement, in order
+  size_t statements = 0;
 
   // Criteria: serial number, then the eight text columns.
   void SetCriteria(const Rows& rows) {
-    answers[store::kFullSelect] = rows;
     Rows texts;
     for (const auto& r : rows) texts.emplace_back(r.begin() + 1, r.end());
-    answers[store::kShowAllSelect] = texts;
-    answers[store::SerialFilterStatement("", "")] = texts;  // the like case over ""
+    answers[store::kFullSelect] = rows;
+    answers[store::kShowAllSelect] = answers[store::SerialFilterStatement("", "")] = texts;
   }
-
   void Close() override { rows_.clear(), at_ = 0; }
   void SetSql(std::string text) override { sql_ = std::move(text); }
   void Open() override {
-    run.push_back(sql_);
-    if (sql_ == store::kSettingsSelect) {
-      rows_.clear();
-      for (const auto& v : settings) rows_.push_back({v});
-    } else if (answers.count(sql_)) {
-      rows_ = answers[sql_];
-    } else {
-      throw std::runtime_error("syntax error");
-    }
-    at_ = 0;
+    ++statements;
+    if (sql_ != store::kSettingsSelect && !answers.count(sql_)) throw std::runtime_error("syntax error");
+    rows_.clear();
+    for (const auto& v : settings) rows_.push_back({v});
+    if (sql_ != store::kSettingsSelect) rows_ = answers[sql_];
   }
-  void ExecSQL() override {
-    run.push_back(sql_);
+  void ExecSQL() override {  // a settings update: its value between head and tail
+    ++statements;
     for (size_t k = 0; k < settings.size(); ++k) {
-      const std::string code = "A" + std::to_string(k + 1);
-      const std::string both = store::SettingsUpdate(code, "\x01");
-      const std::string head = both.substr(0, both.find('\x01')), tail = both.substr(head.size() + 1);
-      if (sql_.rfind(head, 0) != 0 || !sql_.ends_with(tail)) continue;
+      const std::string code = "A" + std::to_string(k + 1), both = store::SettingsUpdate(code, "\x01");
+      const size_t head = both.find('\x01'), tail = both.size() - head - 1;
+      if (sql_.compare(0, head, both, 0, head) || !sql_.ends_with(both.substr(head + 1))) continue;
       if (code == lockedCode) throw std::runtime_error("locked");
-      settings[k] = sql_.substr(head.size(), sql_.size() - head.size() - tail.size());
+      settings[k] = sql_.substr(head, sql_.size() - head - tail);
     }
   }
   int RecordCount() const override { return static_cast<int>(rows_.size()); }
@@ -75,18 +68,21 @@ class FakeQuery final : public store::Query {
 
 struct FakeView final : BrowserView, EventPump {
   std::string title, caption, searchText;
-  std::vector<std::string> items, lines, errors;
-  int fieldIndex = -2, marked = -1, position = 0, highest = 0, maximum = 0, windowOpened = 0,
-      windowClosed = 0, pumps = 0;
+  Texts lines, errors;
+  int fieldIndex = 0, marked = -1, position = 0, highest = 0, windowOpened = 0, windowClosed = 0;
   bool fuzzy = false, listVisible = false, windowBar = false;
   DisplayMode mode = DisplayMode::None;
   ControlStates controls;
-  std::vector<bool> exports;  // one per export, true where it was refused
+  std::vector<bool> exports;        // one per export, true where a fill ran
   std::function<void()> meanwhile;  // runs at the next pump, once
-  std::vector<std::function<void()>> later;
 
+  // The switches, the search box and the title as a user reads them.
+  std::string Switches() const {
+    return std::to_string(fieldIndex) + (fuzzy ? " fuzzy " : " exact ") + caption + " [" +
+           searchText + "] " + title + " " + "-SR"[static_cast<int>(mode)];
+  }
   void ShowTitle(const std::string& t) override { title = t; }
-  void ShowFieldItems(const std::vector<std::string>& i) override { items = i; }
+  void ShowFieldItems(const Texts&) override {}
   void ShowFieldIndex(int i) override { fieldIndex = i; }
   void ShowMatchKind(bool f, const std::string& c) override { fuzzy = f, caption = c; }
   void ShowSearchText(const std::string& t) override { searchText = t; }
@@ -99,19 +95,16 @@ struct FakeView final : BrowserView, EventPump {
     for (int i = 0; i < m.Count(); ++i) lines.emplace_back(m.Line(i));
   }
   void MarkSuggestion(int line) override { marked = line; }
-  void ShowProgress(int p, int m, bool w) override {
-    position = p, maximum = m, windowBar = w, highest = std::max(highest, p);
-  }
+  void ShowProgress(int p, int, bool w) override { position = p, windowBar = w, highest = std::max(highest, p); }
   void ShowRowsNow() override {}
   void OpenProgressWindow() override { ++windowOpened; }
   void CloseProgressWindow() override { ++windowClosed; }
   void ShowError(const std::string& m) override { errors.push_back(m); }
   void Export(bool filling) override { exports.push_back(filling); }
   void ProcessEvents() override {
-    ++pumps;
     if (auto task = std::exchange(meanwhile, nullptr)) task();
   }
-  void Later(std::function<void()> task) override { later.push_back(std::move(task)); }
+  void Later(std::function<void()>) override {}
 };
 
 // The model over a fake query and view, its grid measured by FixedMeasurer.
@@ -121,7 +114,7 @@ struct FakeBrowser {
   FixedMeasurer measurer;
   BrowserModel model{query, view, view};
 
-  FakeBrowser(const Rows& criteria, std::vector<std::string> settings) {
+  FakeBrowser(const Rows& criteria, Texts settings) {
     query.SetCriteria(criteria);
     query.settings = std::move(settings);
     model.grid().SetMeasurer(&measurer);
@@ -134,9 +127,8 @@ struct FakeBrowser {
     model.SearchTextEdited(text);
     model.SearchBoxKeyReleased(kVirtualKeyReturn);
   }
-  // Column c of every data row of the grid.
-  std::vector<std::string> Column(int c) const {
-    std::vector<std::string> out;
+  Texts Column(int c) const {  // column c of the grid's data rows
+    Texts out;
     for (int r = 1; r < model.grid().RowCount(); ++r) out.push_back(model.grid().Cell(c, r));
     return out;
   }
