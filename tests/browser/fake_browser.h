@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/browser/browser_model.h"
+#include "core/browser/pace.h"
 #include "core/store/statements.h"
 #include "tests/support/fixed_measurer.h"
 
@@ -118,8 +119,10 @@ struct FakeBrowser {
     query.SetCriteria(criteria);
     query.settings = std::move(settings);
     model.grid().SetMeasurer(&measurer);
+    SetRowPauseMsForTests(0);
     model.Create();
   }
+  ~FakeBrowser() { SetRowPauseMsForTests(kRowPauseMs); }
   void Show() {
     model.gate().Run([this] { model.Show(); });
   }
