@@ -178,20 +178,20 @@ void BM_BuildLineCache(benchmark::State& state) {
   }
   for (auto _ : state) {
     try {
-      f.window->Bt_load_dataClick();
+      f.window->model().RebuildLineCache();
     } catch (const std::exception& e) {
       state.SkipWithError(e.what());
       break;
     }
   }
-  state.counters["lines"] = f.window->lineCache().Count();
+  state.counters["lines"] = f.window->model().lineCache().Count();
 }
 
 // The fuzzy search's statement for field index 0 (all eight columns joined),
 // run on the window's query as the search runs it; the result is read whole.
 void FuzzySelect(benchmark::State& state, const char* keyword) {
   if (!g_build) g_build = std::make_unique<BuildFixture>();
-  store::AdoQuery& query = g_build->window->ADOQuery1;
+  store::AdoQuery& query = g_build->window->query;
   const std::string statement = store::FuzzySearchStatement(0, keyword);
   for (auto _ : state) {
     try {

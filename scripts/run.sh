@@ -28,7 +28,10 @@ echo "No display: starting Zelvoran on Xvfb for a screenshot."
 ZELVORAN_TEST_CLOSE="main@$work/close" WORK="$work" \
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   ./zelvoran_testable & program=$!
-  # The main window is the one with a caption (the progress window has none).
+  # Wait for a window with a caption. The progress window of a start in
+  # show-all mode has one too (the title from the settings), but while it
+  # shows, its notice changes colour every 300 ms, so the shots below go on
+  # until the load is over and the main window stands still.
   if ! timeout 120 xdotool search --sync --onlyvisible --pid "$program" --name "[^ ]" >/dev/null; then
     echo "The main window did not appear." >&2
     touch "$WORK/close"; wait $program; exit 1

@@ -17,7 +17,7 @@ void ClearGrid(GridModel& grid, const std::function<void()>& beforeRow) {
   for (int col = 0; col < kGridColumns; ++col) grid.SetColWidth(col, kGridInitialWidths[col]);
 }
 
-void AppendRecordRow(GridModel& grid, int r, store::AdoQuery& query) {
+void AppendRecordRow(GridModel& grid, int r, store::Query& query) {
   const int row = grid.AddRow();
   grid.SetCell(0, row, std::to_string(r));
   grid.FitDataColumns(0);

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "core/grid/grid_model.h"
-#include "core/store/ado.h"
+#include "core/store/query.h"
 #include "core/store/statements.h"
 
 inline constexpr int kGridColumns = store::kCriteriaColumnCount;
@@ -17,4 +17,4 @@ void ClearGrid(GridModel& grid, const std::function<void()>& beforeRow);
 // Adds row r with r in column 0 and the current record's fields in columns
 // 1 on, fitting the data columns after each cell; moves the query on; fits
 // the row's height.
-void AppendRecordRow(GridModel& grid, int r, store::AdoQuery& query);
+void AppendRecordRow(GridModel& grid, int r, store::Query& query);

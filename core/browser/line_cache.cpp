@@ -3,7 +3,7 @@
 #include "core/base/Excel_unit.h"
 #include "core/base/keyword_match.h"
 
-std::string CriterionLine(const store::AdoQuery& query, int k) {
+std::string CriterionLine(const store::Query& query, int k) {
   std::string line = query.Field(0);
   line += '-';
   if (k == 0) {

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "core/browser/memo_lines.h"
-#include "core/store/ado.h"
+#include "core/store/query.h"
 
 inline constexpr const char* kNoMatchMessage = "对不起,没有查到您要的内容。";
 
 // The current record of a nine-column result as one line for selector index
 // k: serial number, "-", then column k (1 to 8) or, for k = 0, columns 1 to 8
 // joined without separators.
-std::string CriterionLine(const store::AdoQuery& query, int k);
+std::string CriterionLine(const store::Query& query, int k);
 
 // The line cache: the criterion lines as a memo holds them (MemoLines), and
 // beside each line its pinyin initials, computed once when the line is

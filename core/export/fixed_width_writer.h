@@ -14,7 +14,7 @@ std::vector<size_t> FixedWidthColumnWidths(const GridModel& grid);
 // The whole file's content.
 std::string BuildFixedWidth(const GridModel& grid);
 
-// Shows the hourglass while it works (the previous cursor comes back also on
-// failure), builds the content, then creates (or replaces) the file and
-// writes it. Throws when the file cannot be created or written.
+// Builds the content, then creates (or replaces) the file and writes it.
+// Throws when the file cannot be created or written. The hourglass is the
+// export command's (gui/export), not this Qt-free writer's.
 void WriteFixedWidthFile(const GridModel& grid, const std::filesystem::path& fileName);

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "gui/export/export_look.h"
+#include "core/export/export_look.h"
 
 class GridModel;
 

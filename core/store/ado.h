@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/store/query.h"
+
 struct sqlite3;
 
 namespace store {
@@ -74,30 +76,30 @@ class AdoConnection {
   std::filesystem::path settingsFile_;
 };
 
-class AdoQuery {
+class AdoQuery final : public Query {
  public:
   explicit AdoQuery(AdoConnection& connection) : connection_(connection) {}
 
-  void Close();
+  void Close() override;
   void ClearSql() { sql_.clear(); }
   void AddSql(std::string_view line);  // appends one line of statement text
-  void SetSql(std::string text) { sql_ = std::move(text); }
+  void SetSql(std::string text) override { sql_ = std::move(text); }
   const std::string& Sql() const { return sql_; }
 
   // Runs the statement text as a select and reads the whole result.
   // On failure the query stays closed and the engine's message is thrown.
-  void Open();
+  void Open() override;
   // Runs the statement text as a statement that returns nothing.
-  void ExecSQL();
+  void ExecSQL() override;
 
   bool Active() const { return active_; }
-  int RecordCount() const;
-  void First();
-  void Next();
-  bool Eof() const;
-  int FieldCount() const;
+  int RecordCount() const override;
+  void First() override;
+  void Next() override;
+  bool Eof() const override;
+  int FieldCount() const override;
   // The current record's field as text; NULL reads "", an integer as its digits.
-  std::string Field(int index) const;
+  std::string Field(int index) const override;
   std::string FieldByName(std::string_view name) const;
 
  private:

@@ -4,11 +4,8 @@
 
 namespace store {
 
-std::vector<std::string> ReadSettingsValues(AdoQuery& query) {
-  query.Close();
-  query.ClearSql();
-  query.AddSql(kSettingsSelect);
-  query.Open();
+std::vector<std::string> ReadSettingsValues(Query& query) {
+  RunSelect(query, kSettingsSelect);
   query.First();
   std::vector<std::string> values;
   while (!query.Eof()) {
@@ -19,9 +16,8 @@ std::vector<std::string> ReadSettingsValues(AdoQuery& query) {
   return values;
 }
 
-void SaveSetting(AdoQuery& query, std::string_view code, std::string_view value) {
+void SaveSetting(Query& query, std::string_view code, std::string_view value) {
   query.Close();
-  query.ClearSql();
   query.SetSql(SettingsUpdate(code, value));
   query.ExecSQL();
 }

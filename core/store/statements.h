@@ -1,8 +1,10 @@
 #pragma once
 // Every statement the program runs, written in Jet (Access) syntax, the form in
 // which the program states them; the Jet dialect adapter turns them into
-// SQLite just before they are prepared. Text placed between single quotes
-// always passes through QuoteText first.
+// SQLite just before they are prepared. Every text that is placed between
+// single quotes (a settings value, a search text inside a like pattern)
+// passes through QuoteText first; a serial number is placed bare, and only
+// after IsSerialNumber has accepted it.
 #include <string>
 #include <string_view>
 

@@ -2,11 +2,11 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +22,7 @@
 #include "gui/browser/button_pictures.h"
 #include "gui/browser/criteria_grid_view.h"
 #include "gui/browser/search_controls.h"
+#include "gui/windows/Form_emp.h"
 #include "platform/taskbar.h"
 
 namespace {
@@ -54,13 +55,6 @@ QFont CommandButtonFont() {
   return font;
 }
 
-QPushButton* OperationButton(QWidget* parent, const char* name, const char* caption) {
-  auto* button = new QPushButton(ToQ(caption), parent);
-  button->setObjectName(QLatin1String(name));
-  button->hide();  // exists for its click handler only
-  return button;
-}
-
 QPushButton* CommandButton(QWidget* parent, const char* name, const char* caption,
                            const QIcon& picture, int iconSize) {
   auto* button = new QPushButton(picture, ToQ(caption), parent);
@@ -80,6 +74,12 @@ QPushButton* CommandButton(QWidget* parent, const char* name, const char* captio
 
 }  // namespace
 
+void QtEventPump::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void QtEventPump::Later(std::function<void()> task) {
+  QMetaObject::invokeMethod(&context_, std::move(task), Qt::QueuedConnection);
+}
+
 TForm_grade_hospital::TForm_grade_hospital(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form_grade_hospital"));
   setWindowTitle(QStringLiteral("Form_grade_hospital"));
@@ -88,16 +88,26 @@ TForm_grade_hospital::TForm_grade_hospital(QWidget* parent) : QWidget(parent) {
   resize(kClientWidth, kClientHeight);
   LayoutControls();
   // The suggestion list floats over the grid just below the search box.
-  Memocontent->setGeometry(254, 59, Edit1->width(), 390);
-  gate_.Run([this] { FormCreate(); });
+  suggestionList->setGeometry(254, 59, searchBox->width(), 390);
+  model_.gate().Run([this] { Create(); });
 }
 
 TForm_grade_hospital::~TForm_grade_hospital() {
   // The grid view and the progress window use members of this window, which
   // die before QWidget deletes its children: delete the children first.
-  grid_.SetListener(nullptr);
+  model_.grid().SetListener(nullptr);
   qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
+
+namespace {
+
+template <typename Widget>
+Widget* Named(Widget* widget, const char* objectName) {
+  widget->setObjectName(QLatin1String(objectName));
+  return widget;
+}
+
+}  // namespace
 
 void TForm_grade_hospital::BuildControls() {
   setFont(WindowFont());
@@ -105,171 +115,131 @@ void TForm_grade_hospital::BuildControls() {
   setPalette(QGuiApplication::palette());
 
   qtMeasurer_ = std::make_unique<QtTextMeasurer>(WindowFont(), FixedFont());
-  grid_.SetMeasurer(qtMeasurer_.get());
+  grid().SetMeasurer(qtMeasurer_.get());
 
-  GroupBox1 = new QGroupBox(ToQ("操作区"), this);
-  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-  GroupBox3 = new QGroupBox(GroupBox1);
-  GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-  Label1 = new QLabel(ToQ("来吧来怠"), GroupBox3);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(130, 3, 48, 13);
-  Label1->hide();
-  ComboBox1 = new QComboBox(GroupBox3);
-  ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-  ComboBox1->setEditable(false);
-  ComboBox1->setCursor(Qt::PointingHandCursor);
-  ComboBox1->setGeometry(77, 18, 121, 21);
-  ComboBox1->setMaxVisibleItems(12);
-  cb_accurate = new QCheckBox(ToQ("精确"), GroupBox3);
-  cb_accurate->setObjectName(QStringLiteral("cb_accurate"));
-  cb_accurate->setGeometry(199, 21, 47, 17);
+  operationArea = Named(new QGroupBox(ToQ("操作区"), this), "GroupBox1");
+  selectorFrame = Named(new QGroupBox(operationArea), "GroupBox3");
+  fieldSelector = Named(new QComboBox(selectorFrame), "ComboBox1");
+  fieldSelector->setEditable(false);
+  fieldSelector->setCursor(Qt::PointingHandCursor);
+  fieldSelector->setGeometry(77, 18, 121, 21);
+  fieldSelector->setMaxVisibleItems(12);
+  fuzzyCheck = Named(new QCheckBox(ToQ("精确"), selectorFrame), "cb_accurate");
+  fuzzyCheck->setGeometry(199, 21, 47, 17);
 
-  GroupBox4 = new QGroupBox(GroupBox1);
-  GroupBox4->setObjectName(QStringLiteral("GroupBox4"));
-  Edit1 = new SearchEdit(GroupBox4);
-  Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setToolTip(ToQ("请输入您所需要查找的内容并按回车键显示结果。"));
+  searchFrame = Named(new QGroupBox(operationArea), "GroupBox4");
+  searchBox = Named(new SearchEdit(searchFrame), "Edit1");
+  searchBox->setToolTip(ToQ("请输入您所需要查找的内容并按回车键显示结果。"));
 
-  GroupBox5 = new QGroupBox(GroupBox1);
-  GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
-  RzBitBtnExcel = CommandButton(GroupBox5, "RzBitBtnExcel", "导出", ExportPicture(), 16);
-  RzBitBtn1 = CommandButton(GroupBox5, "RzBitBtn1", "政策", PolicyPicture(), 22);
-  RzBitBtn1->setLayoutDirection(Qt::RightToLeft);
-  RzBitBtnExit = CommandButton(GroupBox5, "RzBitBtnExit", "退出", ExitPicture(), 16);
-  RzBitBtnExit->setLayoutDirection(Qt::RightToLeft);
-  setTabOrder(RzBitBtnExcel, RzBitBtnExit);
-  setTabOrder(RzBitBtnExit, RzBitBtn1);
+  commandFrame = Named(new QGroupBox(operationArea), "GroupBox5");
+  exportButton = CommandButton(commandFrame, "RzBitBtnExcel", "导出", ExportPicture(), 16);
+  policyButton = CommandButton(commandFrame, "RzBitBtn1", "政策", PolicyPicture(), 22);
+  policyButton->setLayoutDirection(Qt::RightToLeft);
+  exitButton = CommandButton(commandFrame, "RzBitBtnExit", "退出", ExitPicture(), 16);
+  exitButton->setLayoutDirection(Qt::RightToLeft);
+  setTabOrder(exportButton, exitButton);
+  setTabOrder(exitButton, policyButton);
 
-  GroupBox2 = new QGroupBox(ToQ("显示区"), this);
-  GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-  asg_hospital = new CriteriaGridView(grid_, GroupBox2);
-  asg_hospital->setObjectName(QStringLiteral("asg_hospital"));
-  asg_hospital->setFont(WindowFont());
-  asg_hospital->setFixedFont(FixedFont());
-  ProgressBar1 = new QProgressBar(GroupBox2);
-  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(0);
-  ProgressBar1->setTextVisible(false);
-  StatusNote = new QLabel(GroupBox2);
-  StatusNote->setObjectName(QStringLiteral("StatusNote"));
-  StatusNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  StatusNote->hide();
+  displayArea = Named(new QGroupBox(ToQ("显示区"), this), "GroupBox2");
+  criteriaGrid = Named(new CriteriaGridView(grid(), displayArea), "asg_hospital");
+  criteriaGrid->setFont(WindowFont());
+  criteriaGrid->setFixedFont(FixedFont());
+  progressBar = Named(new QProgressBar(displayArea), "ProgressBar1");
+  progressBar->setRange(0, 100);
+  progressBar->setValue(0);
+  progressBar->setTextVisible(false);
+  statusNote = Named(new QLabel(displayArea), "StatusNote");
+  statusNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  statusNote->hide();
 
-  RadioButton1 = new QRadioButton(ToQ("显示全部"), this);
-  RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
-  RadioButton1->setGeometry(8, 25, 65, 17);
-  RadioButton2 = new QRadioButton(ToQ("检索模式"), this);
-  RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
-  RadioButton2->setGeometry(8, 42, 65, 17);
+  showAllButton = Named(new QRadioButton(ToQ("显示全部"), this), "RadioButton1");
+  showAllButton->setGeometry(8, 25, 65, 17);
+  retrievalButton = Named(new QRadioButton(ToQ("检索模式"), this), "RadioButton2");
+  retrievalButton->setGeometry(8, 42, 65, 17);
 
-  Memo1 = new QPlainTextEdit(QStringLiteral("Memocontent"), this);
-  Memo1->setObjectName(QStringLiteral("Memo1"));
-  Memo1->hide();
-  Memocontent = new SuggestionMemo(this);
-  Memocontent->setObjectName(QStringLiteral("Memocontent"));
-  Memocontent->setPlainText(QStringLiteral("Memocontent"));
-  Memocontent->hide();
-  Memocontent->raise();
-  RadioButton1->raise();
-  RadioButton2->raise();
-
-  btn_adoquery = OperationButton(this, "btn_adoquery", "查询");
-  btn_empty = OperationButton(this, "btn_empty", "清空数据");
-  btn_combobox = OperationButton(this, "btn_combobox", "赋值combobox数据");
-  bt_initialize = OperationButton(this, "bt_initialize", "初始化");
-  Bt_load_data = OperationButton(this, "Bt_load_data", "加载数据");
-  bt_precision = OperationButton(this, "bt_precision", "点击过滤(精确)");
-  bt_next_step = OperationButton(this, "bt_next_step", "下一步");
+  suggestionList = Named(new SuggestionMemo(this), "Memocontent");
+  suggestionList->setPlainText(QStringLiteral("Memocontent"));
+  suggestionList->hide();
+  suggestionList->raise();
+  showAllButton->raise();
+  retrievalButton->raise();
 }
 
 void TForm_grade_hospital::ConnectEvents() {
-  auto on = [this](auto handler) { return [this, handler] { gate_.Run([this, handler] { (this->*handler)(); }); }; };
-  connect(RadioButton1, &QRadioButton::toggled, this, [this, on](bool checked) {
-    if (checked) on(&TForm_grade_hospital::RadioButton1Click)();
+  BrowserModel& m = model_;
+  connect(showAllButton, &QRadioButton::toggled, this, [&m](bool on) {
+    if (on) m.ShowAllChosen();
   });
-  connect(RadioButton2, &QRadioButton::toggled, this, [this, on](bool checked) {
-    if (checked) on(&TForm_grade_hospital::RadioButton2Click)();
+  connect(retrievalButton, &QRadioButton::toggled, this, [&m](bool on) {
+    if (on) m.RetrievalChosen();
   });
-  connect(cb_accurate, &QCheckBox::toggled, this, on(&TForm_grade_hospital::cb_accurateClick));
-  connect(ComboBox1, &QComboBox::activated, this, [this] {
-    gate_.Run([this] {
-      ComboBox1Click();
-      ComboBox1Change();
-    });
+  connect(fuzzyCheck, &QCheckBox::toggled, this, [&m](bool on) { m.FuzzyToggled(on); });
+  connect(fieldSelector, &QComboBox::activated, this, [&m](int index) { m.FieldPicked(index); });
+  connect(searchBox, &QLineEdit::textChanged, this,
+          [&m](const QString& text) { m.SearchTextEdited(FromQ(text)); });
+  connect(searchBox, &SearchEdit::clicked, this, [&m] { m.SearchBoxClicked(); });
+  connect(searchBox, &SearchEdit::doubleClicked, this, [&m] { m.SearchBoxDoubleClicked(); });
+  connect(searchBox, &SearchEdit::keyReleased, this, [&m](int key) { m.SearchBoxKeyReleased(key); });
+  connect(suggestionList, &SuggestionMemo::clicked, this,
+          [this] { model_.SuggestionClicked(suggestionList->SelectionStartLine()); });
+  connect(suggestionList, &SuggestionMemo::doubleClicked, this,
+          [this] { model_.SuggestionDoubleClicked(suggestionList->SelectionStartLine()); });
+  connect(suggestionList, &SuggestionMemo::mousePressed, this, [&m](Qt::MouseButton button) {
+    if (button == Qt::RightButton) m.SuggestionRightPressed();
   });
-  connect(Edit1, &SearchEdit::clicked, this, on(&TForm_grade_hospital::Edit1Click));
-  connect(Edit1, &SearchEdit::doubleClicked, this, on(&TForm_grade_hospital::Edit1DblClick));
-  connect(Edit1, &SearchEdit::keyReleased, this,
-          [this](int key) { gate_.Run([this, key] { Edit1KeyUp(key); }); });
-  connect(Memocontent, &SuggestionMemo::clicked, this, [this] {
-    gate_.Run([this, click = ClickedSuggestion()] { MemocontentClick(click); });
-  });
-  connect(Memocontent, &SuggestionMemo::doubleClicked, this, [this] {
-    gate_.Run([this, click = ClickedSuggestion()] { MemocontentDblClick(click); });
-  });
-  connect(Memocontent, &SuggestionMemo::mousePressed, this, [this](Qt::MouseButton button) {
-    gate_.Run([this, button] { MemocontentMouseDown(button); });
-  });
-  // These touch neither the query nor the search state, so they never wait.
-  connect(asg_hospital, &CriteriaGridView::gridClicked, this,
-          [this] { RunGuarded([this] { asg_hospitalClick(); }); });
-  connect(RzBitBtnExcel, &QPushButton::clicked, this,
-          [this] { RunGuarded([this] { RzBitBtnExcelClick(); }); });
-  connect(RzBitBtn1, &QPushButton::clicked, this,
-          [this] { RunGuarded([this] { RzBitBtn1Click(); }); });
-  connect(RzBitBtnExit, &QPushButton::clicked, this,
-          [this] { RunGuarded([this] { RzBitBtnExitClick(); }); });
+  connect(criteriaGrid, &CriteriaGridView::gridClicked, this, [&m] { m.GridClicked(); });
+  connect(exportButton, &QPushButton::clicked, this, [&m] { m.ExportClicked(); });
+  connect(policyButton, &QPushButton::clicked, this,
+          [this] { RunGuarded([this] { ShowPolicyDocument(); }); });
+  connect(exitButton, &QPushButton::clicked, this, [this] { RunGuarded([this] { Exit(); }); });
 }
 
 void TForm_grade_hospital::LayoutControls() {
   const int w = width(), h = height();
-  GroupBox1->setGeometry(0, 0, w, kOperationAreaHeight);
+  operationArea->setGeometry(0, 0, w, kOperationAreaHeight);
   const int innerTop = kBoxCaptionTop, innerHeight = kOperationAreaHeight - kBoxCaptionTop - kBoxBorder;
-  GroupBox3->setGeometry(kBoxBorder, innerTop, kSelectorFrameWidth, innerHeight);
-  GroupBox5->setGeometry(w - kBoxBorder - kCommandFrameWidth, innerTop, kCommandFrameWidth,
-                         innerHeight);
+  selectorFrame->setGeometry(kBoxBorder, innerTop, kSelectorFrameWidth, innerHeight);
+  commandFrame->setGeometry(w - kBoxBorder - kCommandFrameWidth, innerTop, kCommandFrameWidth,
+                            innerHeight);
   const int searchLeft = kBoxBorder + kSelectorFrameWidth;
   const int searchWidth = std::max(w - 2 * kBoxBorder - kSelectorFrameWidth - kCommandFrameWidth, 20);
-  GroupBox4->setGeometry(searchLeft, innerTop, searchWidth, innerHeight);
+  searchFrame->setGeometry(searchLeft, innerTop, searchWidth, innerHeight);
   // The search box fills its frame less 3 pixels on every side.
   constexpr int inset = kBoxBorder + 3;
-  Edit1->setGeometry(inset, inset, searchWidth - 2 * inset, innerHeight - 2 * inset);
+  searchBox->setGeometry(inset, inset, searchWidth - 2 * inset, innerHeight - 2 * inset);
   // The command buttons keep their distance from the right edge.
-  RzBitBtnExcel->setGeometry(5, 14, 80, 30);
-  RzBitBtn1->setGeometry(91, 14, 80, 30);
-  RzBitBtnExit->setGeometry(177, 14, 80, 30);
+  exportButton->setGeometry(5, 14, 80, 30);
+  policyButton->setGeometry(91, 14, 80, 30);
+  exitButton->setGeometry(177, 14, 80, 30);
 
-  GroupBox2->setGeometry(0, kOperationAreaHeight, w, std::max(h - kOperationAreaHeight, 40));
-  const int gw = GroupBox2->width(), gh = GroupBox2->height();
-  ProgressBar1->setGeometry(kBoxBorder, gh - kBoxBorder - kProgressHeight, gw - 2 * kBoxBorder,
-                            kProgressHeight);
+  displayArea->setGeometry(0, kOperationAreaHeight, w, std::max(h - kOperationAreaHeight, 40));
+  const int gw = displayArea->width(), gh = displayArea->height();
+  progressBar->setGeometry(kBoxBorder, gh - kBoxBorder - kProgressHeight, gw - 2 * kBoxBorder,
+                           kProgressHeight);
   // The status line, when shown, sits between the grid and the bar.
-  const int noteHeight = StatusNote->isVisibleTo(GroupBox2) ? kStatusNoteHeight : 0;
-  StatusNote->setGeometry(kBoxBorder + 2, gh - kBoxBorder - kProgressHeight - noteHeight,
+  const int noteHeight = statusNote->isVisibleTo(displayArea) ? kStatusNoteHeight : 0;
+  statusNote->setGeometry(kBoxBorder + 2, gh - kBoxBorder - kProgressHeight - noteHeight,
                           gw - 2 * kBoxBorder - 4, noteHeight);
-  asg_hospital->setGeometry(
+  criteriaGrid->setGeometry(
       kBoxBorder, kBoxCaptionTop, gw - 2 * kBoxBorder,
       std::max(gh - kBoxCaptionTop - kBoxBorder - kProgressHeight - noteHeight, 10));
-  Memo1->setGeometry(0, kOperationAreaHeight, w, std::max(h - kOperationAreaHeight, 10));
 }
 
 void TForm_grade_hospital::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   LayoutControls();
-  gate_.Run([this] { FormResize(); });
-}
-
-void TForm_grade_hospital::FormResize() {
   // The suggestion list keeps its place and follows the search box's width.
-  Memocontent->resize(Edit1->width(), Memocontent->height());
+  suggestionList->resize(searchBox->width(), suggestionList->height());
 }
 
 void TForm_grade_hospital::setVisible(bool visible) {
   if (visible && !shown_) {
     shown_ = true;
-    gate_.Run([this] { FormShow(); });
+    model_.gate().Run([this] {
+      // A database that could not be opened has been reported once, at
+      // creation; every step of the showing would only report it again.
+      if (connection.Connected()) model_.Show();
+    });
     // The first showing places the window at the centre of the screen.
     CentreOnScreen(*this);
   }
@@ -294,62 +264,40 @@ bool TForm_grade_hospital::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm_grade_hospital::closeEvent(QCloseEvent* event) {
-  RunGuarded([this] { FormClose(); });
+  RunGuarded([this] { Exit(); });
   event->accept();
 }
 
 void TForm_grade_hospital::SetMeasurer(const TextMeasurer* measurer) {
-  grid_.SetMeasurer(measurer ? measurer : qtMeasurer_.get());
+  grid().SetMeasurer(measurer ? measurer : qtMeasurer_.get());
 }
 
-void TForm_grade_hospital::FormCreate() {
+// The database opened, the model set up (grid cleared, field selector
+// filled), the viewer control registered. An error ends the steps where it
+// arose; the window is created all the same.
+void TForm_grade_hospital::Create() {
   controlFilePath_ = AppFolder() / "pdfview.ocx";
-  ADOConnection1.SetConnectionString(store::BuildConnectionText(AppFolder()));
-  ADOConnection1.Open();
+  connection.SetConnectionString(store::BuildConnectionText(AppFolder()));
+  connection.Open();
   ShowSettingsPlace();
-  btn_empty->hide();
-  btn_combobox->hide();
-  bt_initialize->hide();
-  Memocontent->hide();
-  Bt_load_data->hide();
-  bt_precision->hide();
-  bt_next_step->hide();
-  Memo1->hide();
-  Label1->hide();
-  btn_emptyClick();
-  btn_comboboxClick();
+  model_.Create();
   RegisterServerFile(controlFilePath_);
 }
 
 void TForm_grade_hospital::ShowSettingsPlace() {
-  const bool apart = ADOConnection1.SettingsKeptApart();
+  const bool apart = connection.SettingsKeptApart();
   if (apart) {
-    const std::filesystem::path& file = ADOConnection1.SettingsFile();
-    StatusNote->setText(file.empty() ? ToQ("VARN.mdb 是只读的，设置只保留到程序退出为止。")
+    const std::filesystem::path& file = connection.SettingsFile();
+    statusNote->setText(file.empty() ? ToQ("VARN.mdb 是只读的，设置只保留到程序退出为止。")
                                      : ToQ("VARN.mdb 是只读的，设置保存在 ") + FromPath(file) +
                                            ToQ("。"));
-    StatusNote->setToolTip(StatusNote->text());
+    statusNote->setToolTip(statusNote->text());
   }
-  StatusNote->setVisible(apart);
+  statusNote->setVisible(apart);
   LayoutControls();
 }
 
-void TForm_grade_hospital::FormShow() {
-  // A database that could not be opened has been reported once, at creation;
-  // every step below would only report it again.
-  if (!ADOConnection1.Connected()) return;
-  bt_initializeClick();
-  Bt_load_dataClick();
-  if (!cb_accurate->isChecked() && RadioButton2->isChecked()) bt_precisionClick();
-  Label1->setText(QString());
-  if (Edit1->isEnabled()) Edit1->setFocus();
-}
-
-void TForm_grade_hospital::FormClose() { RzBitBtnExitClick(); }
-
-void TForm_grade_hospital::asg_hospitalClick() { ShowSuggestions(false); }
-
-void TForm_grade_hospital::RzBitBtnExitClick() {
+void TForm_grade_hospital::Exit() {
   // Every way out (the button, the close box, a close while a load pumps
   // messages after the button) runs the sequence once.
   if (exitSequenceRun_) return;
@@ -364,7 +312,15 @@ void TForm_grade_hospital::RzBitBtnExitClick() {
   KillProcessesByName(ExecutableNameEndedAtExit());
 }
 
-void TForm_grade_hospital::ShowSuggestions(bool visible) {
-  Memocontent->setVisible(visible);
-  if (visible) Memocontent->raise();
+void TForm_grade_hospital::ShowPolicyDocument() {
+  if (Form2) return;  // one viewer at a time
+  // A control that cannot be created throws here: no viewer, Form2 stays empty.
+  Form2 = new TForm2(nullptr);
+  Form2->exec();
+  // An ordinary close has emptied the reference and the window frees itself.
+  // A modal showing that ended without a close leaves it to be freed here.
+  if (TForm2* left = Form2) {
+    Form2 = nullptr;
+    delete left;
+  }
 }

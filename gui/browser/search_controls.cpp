@@ -41,14 +41,14 @@ int SuggestionMemo::SelectionStartLine() const {
   return document()->findBlock(cursor.selectionStart()).blockNumber();
 }
 
-void SuggestionMemo::SelectLine(int line, int length) {
+void SuggestionMemo::SelectLine(int line) {
   const QTextBlock block = document()->findBlockByNumber(line);
   if (!block.isValid()) return;
   // The caret goes to the line's beginning and the selection reaches back to
   // its end, so the list scrolls to show where the line begins, not where a
   // long line ends.
   QTextCursor cursor(document());
-  cursor.setPosition(block.position() + std::min(length, block.length() - 1));
+  cursor.setPosition(block.position() + block.length() - 1);
   cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
   setTextCursor(cursor);
 }

@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <utility>
 
+#include "core/browser/browser_view.h"
+
 // Tells a left-button click from the release that ends a double click,
 // which is no click of its own.
 class LeftClicks {
@@ -54,8 +56,8 @@ class SuggestionMemo final : public QPlainTextEdit {
   explicit SuggestionMemo(QWidget* parent);
   // The line that holds the start of the selection (the caret a click placed).
   int SelectionStartLine() const;
-  // Highlights line `line` from its first character, `length` characters long.
-  void SelectLine(int line, int length);
+  // Highlights line `line`, the caret at its beginning.
+  void SelectLine(int line);
 
  signals:
   void clicked();
@@ -71,6 +73,3 @@ class SuggestionMemo final : public QPlainTextEdit {
  private:
   LeftClicks clicks_;
 };
-
-// The virtual-key code of the Enter key.
-inline constexpr int kVirtualKeyReturn = 13;

@@ -95,10 +95,10 @@ void ExportGrid(const GridModel& grid, const ExportLook& look) {
                       kCaptionWarning, MessageIcon::None});
 }
 
-void ExportButtonClick(const GridModel& grid, int progressPosition,
+void ExportButtonClick(const GridModel& grid, bool gridFilling,
                        const std::function<void()>& hideSuggestionList, const ExportLook& look) {
   if (grid.RowCount() <= 1) return;
-  if (progressPosition > 0) {
+  if (gridFilling) {
     Ui().ShowMessage({kExportStillLoading, kCaptionNotice, MessageIcon::Error});
     return;
   }

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "gui/export/export_look.h"
+#include "core/export/export_look.h"
 
 class GridModel;
 
@@ -25,8 +25,9 @@ inline constexpr const char* kCaptionWarning = "警告";
 // dot of the name's last part, dot included; "" when there is none.
 std::string ExportExtension(const std::filesystem::path& fileName);
 
-// Asks for a file name (the save dialog starts in the "Data" folder beside
-// the executable), writes the grid with the writer that the extension
+// Asks for a file name (the save dialog starts where ExportStartFolder says:
+// the "Data" folder beside the executable when the user may write there,
+// else the Documents folder, else the home folder), writes the grid with the writer that the extension
 // selects, and reports "导出成功!" or "导出失败!". When the grid does not fit
 // the chosen format (a writer raised platform::UserFacingError), a second
 // line of the failure message says why. A cancelled dialog does nothing; a
@@ -35,7 +36,7 @@ std::string ExportExtension(const std::filesystem::path& fileName);
 void ExportGrid(const GridModel& grid, const ExportLook& look);
 
 // The export button: a grid with nothing but its header row is ignored; while
-// a load is under way (progress position above 0) the export is refused with
-// a message; otherwise the suggestion list is hidden and ExportGrid runs.
-void ExportButtonClick(const GridModel& grid, int progressPosition,
+// the grid is being filled the export is refused with a message; otherwise
+// the suggestion list is hidden and ExportGrid runs.
+void ExportButtonClick(const GridModel& grid, bool gridFilling,
                        const std::function<void()>& hideSuggestionList, const ExportLook& look);

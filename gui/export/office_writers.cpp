@@ -6,6 +6,7 @@
 #include "core/export/export_text.h"
 #include "gui/export/office_server.h"
 #include "core/grid/grid_model.h"
+#include "platform/dispatch.h"
 
 using platform::AsObject;
 using platform::DispatchRef;
@@ -119,6 +120,12 @@ void WriteExcelWorkbook(const GridModel& grid, const std::filesystem::path& file
 }
 
 void WriteWordDocument(const GridModel& grid, const std::filesystem::path& fileName) {
+  // A Word table holds at most 32,767 rows and 63 columns: a grid that does
+  // not fit is refused whole, with the reason, before Word is started.
+  constexpr int kWordTableRows = 32767;
+  if (grid.RowCount() > kWordTableRows)
+    throw platform::UserFacingError("表格有 " + std::to_string(grid.RowCount()) +
+                                    " 行，超过 .doc 表格最多的 32767 行");
   BusyCursor hourglass;
   ApplicationSession session("word.application", "Word OLE server not found");
   platform::DispatchObject& app = session.App();

@@ -20,5 +20,6 @@ void WriteExcelWorkbook(const GridModel& grid, const std::filesystem::path& file
 
 // Writes the grid as a table at the start of a new document, each cell
 // centred or right-aligned as the grid aligns it, then saves it as
-// `fileName`.
+// `fileName`. A grid of more rows than a Word table holds (32,767) raises
+// platform::UserFacingError, which names the limit, before Word starts.
 void WriteWordDocument(const GridModel& grid, const std::filesystem::path& fileName);

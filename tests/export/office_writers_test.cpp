@@ -43,6 +43,12 @@ class OfficeWriters : public export_tests::ExportFolderTest {
                                   {"1.2", "他说\"好\"", "it's", "a\rb", "", "", "", "末"}});
 };
 
+TEST_F(OfficeWriters, WordTableOfMoreRowsThanWordHoldsIsRefusedWithTheReason) {
+  grid_ = CriteriaGrid(std::vector<std::vector<std::string>>(32767, {"1.1"}));
+  EXPECT_EQ(ExportTo("多.doc"), "导出失败!\n表格有 32768 行，超过 .doc 表格最多的 32767 行");
+  EXPECT_TRUE(office_.obtained.empty());  // Word was not started
+}
+
 TEST_F(OfficeWriters, ExcelGetsOneValueBlockWithoutCarriageReturnsAndSaves) {
   EXPECT_EQ(ExportTo("表格.xls"), "导出成功!");
   EXPECT_EQ(office_.obtained, std::vector<std::string>{"excel.application"});

@@ -40,18 +40,17 @@ TEST_F(BrowserWindow, ShowsOnlyTheOperationAndDisplayAreas) {
     ASSERT_NE(widget, nullptr) << name;
     EXPECT_TRUE(widget->isVisible()) << name;
   }
-  for (const char* name : {"btn_adoquery", "btn_empty", "btn_combobox", "bt_initialize",
-                           "Bt_load_data", "bt_precision", "bt_next_step", "Memo1",
-                           "Memocontent", "Label1"}) {
-    auto* widget = w().findChild<QWidget*>(QLatin1String(name));
-    ASSERT_NE(widget, nullptr) << name;
-    EXPECT_FALSE(widget->isVisible()) << name;
-  }
-  EXPECT_EQ(FromQ(w().Edit1->toolTip()), "请输入您所需要查找的内容并按回车键显示结果。");
-  EXPECT_EQ(FromQ(w().RzBitBtnExcel->text()), "导出");
-  EXPECT_EQ(FromQ(w().RzBitBtn1->text()), "政策");
-  EXPECT_EQ(FromQ(w().RzBitBtnExit->text()), "退出");
-  EXPECT_FALSE(w().RzBitBtnExcel->icon().isNull());
+  // The suggestion list waits for a search; the browser's state lives in
+  // its model, not in hidden controls.
+  EXPECT_FALSE(w().suggestionList->isVisible());
+  for (const char* name : {"btn_adoquery", "btn_empty", "bt_initialize", "Bt_load_data",
+                           "bt_precision", "bt_next_step", "Memo1", "Label1"})
+    EXPECT_EQ(w().findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+  EXPECT_EQ(FromQ(w().searchBox->toolTip()), "请输入您所需要查找的内容并按回车键显示结果。");
+  EXPECT_EQ(FromQ(w().exportButton->text()), "导出");
+  EXPECT_EQ(FromQ(w().policyButton->text()), "政策");
+  EXPECT_EQ(FromQ(w().exitButton->text()), "退出");
+  EXPECT_FALSE(w().exportButton->icon().isNull());
   EXPECT_EQ(FromQ(w().windowTitle()), "测试标题");
 }
 
@@ -68,24 +67,24 @@ TEST_F(BrowserWindow, CreationClearsTheGridToItsHeaderAndFillsTheSelector) {
   const int widths[] = {40, 80, 80, 80, 80, 80, 120, 80, 120};
   for (int c = 0; c < 9; ++c) EXPECT_EQ(g.ColWidth(c), widths[c]) << c;
   std::vector<std::string> items;
-  for (int i = 0; i < w().ComboBox1->count(); ++i) items.push_back(FromQ(w().ComboBox1->itemText(i)));
+  for (int i = 0; i < w().fieldSelector->count(); ++i) items.push_back(FromQ(w().fieldSelector->itemText(i)));
   EXPECT_EQ(items, (std::vector<std::string>{"全部", "项目序号", "项目代码", "工作角色", "业务项目",
                                              "评价类别", "主要评价内容", "功能评分",
                                              "数据质量评价内容"}));
-  EXPECT_EQ(w().ComboBox1->currentIndex(), 0);
+  EXPECT_EQ(w().fieldSelector->currentIndex(), 0);
   EXPECT_EQ(w().ControlFilePath(), FromQ(QString::fromUtf8(dir_.path().c_str())) + "pdfview.ocx");
 }
 
 TEST_F(BrowserWindow, ResizingWidensSearchBoxGridAndSuggestionList) {
   Open(SimpleCriteria(1));
-  const int edit = w().Edit1->width(), grid = w().asg_hospital->width();
-  EXPECT_EQ(w().Memocontent->width(), edit);
+  const int edit = w().searchBox->width(), grid = w().criteriaGrid->width();
+  EXPECT_EQ(w().suggestionList->width(), edit);
   w().resize(w().width() + 200, w().height() + 100);
   Pump();
-  EXPECT_EQ(w().Edit1->width(), edit + 200);
-  EXPECT_EQ(w().asg_hospital->width(), grid + 200);
-  EXPECT_EQ(w().Memocontent->width(), edit + 200);
-  EXPECT_EQ(w().Memocontent->pos(), QPoint(254, 59));
+  EXPECT_EQ(w().searchBox->width(), edit + 200);
+  EXPECT_EQ(w().criteriaGrid->width(), grid + 200);
+  EXPECT_EQ(w().suggestionList->width(), edit + 200);
+  EXPECT_EQ(w().suggestionList->pos(), QPoint(254, 59));
 }
 
 TEST_F(BrowserWindow, ShowAllFillNumbersRowsAndFitsColumnsAndRows) {
@@ -116,14 +115,14 @@ TEST_F(BrowserWindow, ShowAllFillNumbersRowsAndFitsColumnsAndRows) {
   EXPECT_GT(g.RowHeight(2), 21);
   EXPECT_EQ(g.RowHeight(3), 21);
   // Both bars back at 0, retrieval button usable again.
-  EXPECT_EQ(w().ProgressBar1->value(), 0);
-  EXPECT_TRUE(w().RadioButton2->isEnabled());
-  EXPECT_TRUE(w().RadioButton1->isChecked());
-  EXPECT_FALSE(w().Edit1->isEnabled());
+  EXPECT_EQ(w().progressBar->value(), 0);
+  EXPECT_TRUE(w().retrievalButton->isEnabled());
+  EXPECT_TRUE(w().showAllButton->isChecked());
+  EXPECT_FALSE(w().searchBox->isEnabled());
   // The view follows the model.
-  EXPECT_EQ(w().asg_hospital->model()->rowCount(), 4);
-  EXPECT_EQ(w().asg_hospital->rowHeight(2), g.RowHeight(2));
-  EXPECT_EQ(w().asg_hospital->columnWidth(5), g.ColWidth(6));
+  EXPECT_EQ(w().criteriaGrid->model()->rowCount(), 4);
+  EXPECT_EQ(w().criteriaGrid->rowHeight(2), g.RowHeight(2));
+  EXPECT_EQ(w().criteriaGrid->columnWidth(5), g.ColWidth(6));
 }
 
 TEST_F(BrowserWindow, AlignmentRuleCentresHeaderAndNarrowColumns) {
@@ -137,7 +136,7 @@ TEST_F(BrowserWindow, AlignmentRuleCentresHeaderAndNarrowColumns) {
     EXPECT_EQ(GridModel::VerticalAlignment(col, 2), VAlign::Top) << col;
   }
   Open(SimpleCriteria(1), kShowAllSettings);
-  auto* model = w().asg_hospital->model();
+  auto* model = w().criteriaGrid->model();
   auto align = [&](int row, int viewCol) {
     return model->data(model->index(row, viewCol), Qt::TextAlignmentRole).value<Qt::Alignment>();
   };
@@ -149,8 +148,8 @@ TEST_F(BrowserWindow, AlignmentRuleCentresHeaderAndNarrowColumns) {
 TEST_F(BrowserWindow, ShowAllOfAnEmptyTableLeavesTheHeader) {
   Open({}, kShowAllSettings);
   EXPECT_EQ(w().grid().RowCount(), 1);
-  EXPECT_EQ(w().ProgressBar1->value(), 0);
-  EXPECT_TRUE(w().RadioButton2->isEnabled());
+  EXPECT_EQ(w().progressBar->value(), 0);
+  EXPECT_TRUE(w().retrievalButton->isEnabled());
   EXPECT_TRUE(ui_.messages.empty());
 }
 
@@ -160,7 +159,7 @@ TEST_F(BrowserWindow, ShowAllFillKeepsItsPaceOfFiftyMillisecondsARow) {
   w().show();
   QElapsedTimer timer;
   timer.start();
-  w().RadioButton1->setChecked(true);
+  w().showAllButton->setChecked(true);
   EXPECT_GE(timer.elapsed(), 6 * 50);
   EXPECT_EQ(w().grid().RowCount(), 7);
 }
@@ -177,8 +176,7 @@ TEST_F(BrowserWindow, MissingOrForeignDatabaseIsReportedOnceAndTheWindowStillSho
   EXPECT_NE(report.text.find("unable to open database file"), std::string::npos);
   EXPECT_EQ(report.text.back(), '.');
   EXPECT_TRUE(w().isVisible());
-  EXPECT_EQ(w().ComboBox1->count(), 0);  // the creation stopped before the selector
-  EXPECT_FALSE(w().btn_empty->isVisible());
+  EXPECT_EQ(w().fieldSelector->count(), 0);  // the creation stopped before the selector
   EXPECT_FALSE(std::filesystem::exists(dir_.path() + "VARN.mdb"));
 
   // An Access database brought over from the old program: one report that
@@ -212,25 +210,25 @@ TEST_F(BrowserWindow, ADatabaseThatCannotBeChangedKeepsTheSettingsApartAndSaysWh
   Pump();
   // The restore went through: the check box's handler saved A2 on the way.
   EXPECT_TRUE(ui_.messages.empty()) << (ui_.messages.empty() ? "" : ui_.messages[0].text);
-  EXPECT_TRUE(w().StatusNote->isVisible());
-  EXPECT_EQ(w().StatusNote->text(), note);
-  EXPECT_TRUE(w().cb_accurate->isChecked());
-  EXPECT_EQ(FromQ(w().Edit1->text()), "ab");
-  EXPECT_TRUE(w().RadioButton2->isChecked());
-  EXPECT_LE(w().asg_hospital->geometry().bottom(), w().StatusNote->geometry().top());
+  EXPECT_TRUE(w().statusNote->isVisible());
+  EXPECT_EQ(w().statusNote->text(), note);
+  EXPECT_TRUE(w().fuzzyCheck->isChecked());
+  EXPECT_EQ(FromQ(w().searchBox->text()), "ab");
+  EXPECT_TRUE(w().retrievalButton->isChecked());
+  EXPECT_LE(w().criteriaGrid->geometry().bottom(), w().statusNote->geometry().top());
   PickField(3);
   EXPECT_TRUE(ui_.messages.empty());
 
   Restart();  // the next start reads what was saved apart
-  EXPECT_EQ(w().ComboBox1->currentIndex(), 3);
-  EXPECT_EQ(FromQ(w().cb_accurate->text()), "模糊");
-  EXPECT_TRUE(w().StatusNote->isVisible());
+  EXPECT_EQ(w().fieldSelector->currentIndex(), 3);
+  EXPECT_EQ(FromQ(w().fuzzyCheck->text()), "模糊");
+  EXPECT_TRUE(w().statusNote->isVisible());
 
   std::filesystem::remove(journal);
   Restart();
   EXPECT_TRUE(ui_.messages.empty());
-  EXPECT_FALSE(w().StatusNote->isVisible());
-  EXPECT_EQ(w().ComboBox1->currentIndex(), 3);
+  EXPECT_FALSE(w().statusNote->isVisible());
+  EXPECT_EQ(w().fieldSelector->currentIndex(), 3);
   EXPECT_EQ(SavedSettings(), (std::vector<std::string>{"3", "模糊", "ab", "T", "1"}));
   EXPECT_FALSE(std::filesystem::exists(settings));
 }
@@ -238,14 +236,14 @@ TEST_F(BrowserWindow, ADatabaseThatCannotBeChangedKeepsTheSettingsApartAndSaysWh
 TEST_F(BrowserWindow, GridClickHidesTheSuggestionList) {
   Open(SimpleCriteria(3));
   TypeSearch("a1");
-  ASSERT_TRUE(w().Memocontent->isVisible());
-  Click(w().asg_hospital->viewport(), QPoint(60, 5));
-  EXPECT_FALSE(w().Memocontent->isVisible());
+  ASSERT_TRUE(w().suggestionList->isVisible());
+  Click(w().criteriaGrid->viewport(), QPoint(60, 5));
+  EXPECT_FALSE(w().suggestionList->isVisible());
   // The row numbers belong to the grid too.
   TypeSearch("a2");
-  ASSERT_TRUE(w().Memocontent->isVisible());
-  Click(w().asg_hospital->verticalHeader()->viewport(), QPoint(5, 5));
-  EXPECT_FALSE(w().Memocontent->isVisible());
+  ASSERT_TRUE(w().suggestionList->isVisible());
+  Click(w().criteriaGrid->verticalHeader()->viewport(), QPoint(5, 5));
+  EXPECT_FALSE(w().suggestionList->isVisible());
 }
 
 // Notes, each time a widget is painted, what it showed.
@@ -275,9 +273,9 @@ TEST_F(BrowserWindow, ModeButtonsShowTheNewModeAsSoonAsTheShowAllFillStarts) {
     return std::string(button->isChecked() ? "on" : "off") + (button->isDown() ? " pressed" : "") +
            ", rows " + std::to_string(w().grid().RowCount());
   };
-  PaintLog showAll(w().RadioButton1, [&] { return look(w().RadioButton1); });
-  PaintLog retrieval(w().RadioButton2, [&] { return look(w().RadioButton2); });
-  Click(w().RadioButton1, QPoint(3, 8));
+  PaintLog showAll(w().showAllButton, [&] { return look(w().showAllButton); });
+  PaintLog retrieval(w().retrievalButton, [&] { return look(w().retrievalButton); });
+  Click(w().showAllButton, QPoint(3, 8));
   ASSERT_EQ(w().grid().RowCount(), 6);
   // Both drawn in the new mode before the first criterion arrived.
   EXPECT_TRUE(showAll.Saw("on, rows 1")) << ::testing::PrintToString(showAll.looks);
@@ -286,13 +284,13 @@ TEST_F(BrowserWindow, ModeButtonsShowTheNewModeAsSoonAsTheShowAllFillStarts) {
 
 TEST_F(BrowserWindow, FuzzyFillDrawsEachRowAsItArrives) {
   Open(SimpleCriteria(3), {"0", "模糊", "", "标题", "1"});
-  QAbstractItemModel* shown = w().asg_hospital->model();
+  QAbstractItemModel* shown = w().criteriaGrid->model();
   // Rows the view holds, and the item number of its last row.
-  PaintLog cells(w().asg_hospital->viewport(), [shown] {
+  PaintLog cells(w().criteriaGrid->viewport(), [shown] {
     const int rows = shown->rowCount();
     return std::to_string(rows) + " " + FromQ(shown->index(rows - 1, 0).data().toString());
   });
-  PaintLog numbers(w().asg_hospital->verticalHeader()->viewport(), [shown] {
+  PaintLog numbers(w().criteriaGrid->verticalHeader()->viewport(), [shown] {
     const int rows = shown->rowCount();
     return FromQ(shown->headerData(rows - 1, Qt::Vertical).toString());
   });
@@ -302,7 +300,7 @@ TEST_F(BrowserWindow, FuzzyFillDrawsEachRowAsItArrives) {
   EXPECT_TRUE(cells.Saw("4 a3"));
   EXPECT_TRUE(numbers.Saw("1"));
   EXPECT_TRUE(numbers.Saw("2"));
-  EXPECT_EQ(w().ProgressBar1->value(), 0);
+  EXPECT_EQ(w().progressBar->value(), 0);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TEST_F(ExportButton, WritesTheGridWithHeaderAndRowNumbers) {
   ASSERT_EQ(w().grid().RowCount(), 2);
   const std::string file = dir_.path() + "out.CSV";
   ui_.nextFileName = file;
-  w().RzBitBtnExcel->click();
+  w().exportButton->click();
   ASSERT_EQ(ui_.dialogs.size(), 1u);
   EXPECT_EQ(ui_.dialogs[0].initialFolder, std::filesystem::path(dir_.path()) / "Data");
   EXPECT_EQ(ui_.dialogs[0].defaultExtension, "xls");
@@ -41,16 +41,16 @@ TEST_F(ExportButton, HeaderOnlyGridDoesNothingAndALoadIsRefused) {
   Open(SimpleCriteria(5));
   w().grid();
   TypeSearch("zzz");  // exact mode: the grid keeps its header only
-  w().RzBitBtnExcel->click();
+  w().exportButton->click();
   EXPECT_TRUE(ui_.dialogs.empty());
   EXPECT_TRUE(ui_.messages.empty());
   // During the show-all fill the bar stands above 0: the click is refused.
   QTimer probe;
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    if (w().ProgressBar1->value() == 2) w().RzBitBtnExcel->click();
+    if (w().progressBar->value() == 2) w().exportButton->click();
   });
   probe.start(0);
-  Click(w().RadioButton1, QPoint(3, 8));
+  Click(w().showAllButton, QPoint(3, 8));
   probe.stop();
   EXPECT_TRUE(ui_.dialogs.empty());
   ASSERT_EQ(ui_.messages.size(), 1u);
@@ -96,13 +96,13 @@ TEST_F(ExportButton, TheWindowAnswersWhileTheOfficeApplicationWrites) {
   QTimer probe;
   QObject::connect(&probe, &QTimer::timeout, [&] {
     if (!std::filesystem::exists(dir_.path() + "started") || dialogsDuringExport >= 0) return;
-    note = w().ProgressBar1->isTextVisible() ? w().ProgressBar1->text() : QString();
-    w().RzBitBtnExcel->click();  // a second export is not started meanwhile
+    note = w().progressBar->isTextVisible() ? w().progressBar->text() : QString();
+    w().exportButton->click();  // a second export is not started meanwhile
     dialogsDuringExport = static_cast<int>(ui_.dialogs.size());
     std::ofstream(dir_.path() + "release") << "";
   });
   probe.start(20);
-  w().RzBitBtnExcel->click();
+  w().exportButton->click();
   probe.stop();
   setenv("PATH", oldPath.c_str(), 1);
   if (savedTmp) setenv("TMPDIR", savedTmp->c_str(), 1); else unsetenv("TMPDIR");
@@ -112,7 +112,7 @@ TEST_F(ExportButton, TheWindowAnswersWhileTheOfficeApplicationWrites) {
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, "导出成功!");
   EXPECT_NE(ReadFileBytes(file).find("<office:document"), std::string::npos);
-  EXPECT_FALSE(w().ProgressBar1->isTextVisible());
+  EXPECT_FALSE(w().progressBar->isTextVisible());
   EXPECT_EQ(ui_.busyDepth, 0);
 }
 

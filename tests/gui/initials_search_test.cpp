@@ -35,7 +35,7 @@ std::vector<Criterion> Criteria() {
 // The serials of the criteria that the exact search lists as suggestions.
 Serials SuggestedSerials(TForm_grade_hospital& w) {
   Serials out;
-  const MemoLines& lines = w.suggestionLines();
+  const MemoLines& lines = w.model().suggestions();
   for (int i = 0; i < lines.Count(); ++i) {
     const std::string line(lines.Line(i));
     if (line != kNoMatchMessage) out.push_back(line.substr(0, line.find('-')));
@@ -83,15 +83,15 @@ TEST_F(InitialsSearch, KeywordsFindTheirCriteriaInBothModes) {
 
   Open(Criteria(), {"0", "精确", "", "标题", "1"});
   for (const bool fuzzy : {false, true}) {
-    if (fuzzy) w().cb_accurate->setChecked(true);  // as the user ticks it
-    ASSERT_EQ(w().cb_accurate->isChecked(), fuzzy);
+    if (fuzzy) w().fuzzyCheck->setChecked(true);  // as the user ticks it
+    ASSERT_EQ(w().fuzzyCheck->isChecked(), fuzzy);
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(fuzzy ? "fuzzy" : "exact") + ", field " + std::to_string(c.field) +
                    ", keyword " + c.keyword);
-      if (w().ComboBox1->currentIndex() != c.field) PickField(c.field);
+      if (w().fieldSelector->currentIndex() != c.field) PickField(c.field);
       TypeSearch(c.keyword);
       EXPECT_EQ(fuzzy ? GridSerials(w()) : SuggestedSerials(w()), c.found);
-      EXPECT_EQ(w().Memocontent->isVisible(), !fuzzy);
+      EXPECT_EQ(w().suggestionList->isVisible(), !fuzzy);
     }
   }
   EXPECT_TRUE(ui_.messages.empty());

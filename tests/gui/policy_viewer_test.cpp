@@ -118,7 +118,7 @@ class PolicyViewer : public BrowserTest {
       }
     });
     poll.start(10);
-    w().RzBitBtn1->click();
+    w().policyButton->click();
     poll.stop();
     Pump();
     return seen;
@@ -398,7 +398,7 @@ TEST_F(PolicyViewer, ModalShowingEndedWithoutACloseFreesTheWindowOnce) {
   Open(SimpleCriteria(1));
   const Seen seen = Press([&](TForm2& viewer) {
     // A second request while the viewer exists does nothing.
-    w().RzBitBtn1Click();
+    w().ShowPolicyDocument();
     EXPECT_EQ(Form2, &viewer);
     viewer.done(0);  // the modal loop ends without the close event
   });

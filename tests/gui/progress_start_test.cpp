@@ -25,9 +25,9 @@ TEST_F(ShowAllStart, ProgressWindowFollowsTheLoadAndClosesBeforeTheBrowserAppear
   // Samples taken while the load lets messages run, row by row.
   QTimer probe;
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    if (!Form1 || w().ProgressBar1->value() == 0) return;
+    if (!Form1 || w().progressBar->value() == 0) return;
     seen.push_back({Form1->isVisible(), w().isVisible(), Form1->ProgressBar1->value(),
-                    w().ProgressBar1->value(), Form1->ProgressBar1->maximum()});
+                    w().progressBar->value(), Form1->ProgressBar1->maximum()});
   });
   probe.start(0);
   w().show();
@@ -45,14 +45,14 @@ TEST_F(ShowAllStart, ProgressWindowFollowsTheLoadAndClosesBeforeTheBrowserAppear
   EXPECT_EQ(FromQ(Form1->windowTitle()), "加载标题");
   EXPECT_FALSE(Form1->isVisible());
   EXPECT_EQ(Form1->ProgressBar1->value(), 0);
-  EXPECT_EQ(w().ProgressBar1->value(), 0);
+  EXPECT_EQ(w().progressBar->value(), 0);
   EXPECT_TRUE(w().isVisible());
   EXPECT_EQ(w().grid().RowCount(), 6);
-  EXPECT_TRUE(w().RadioButton1->isChecked());
+  EXPECT_TRUE(w().showAllButton->isChecked());
   // Closed at 0 it was only hidden: the same window comes back.
   TForm1* first = Form1;
-  Click(w().RadioButton2, QPoint(3, 8));
-  Click(w().RadioButton1, QPoint(3, 8));
+  Click(w().retrievalButton, QPoint(3, 8));
+  Click(w().showAllButton, QPoint(3, 8));
   EXPECT_EQ(Form1, first);
   EXPECT_TRUE(ui_.messages.empty());
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "core/store/ado.h"
 #include "core/store/settings_record.h"
 #include "core/store/statements.h"
 #include "tests/support/test_db.h"

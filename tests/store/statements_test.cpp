@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/store/ado.h"
 #include "core/store/settings_record.h"
 #include "core/store/statements.h"
 #include "tests/store/store_fixture.h"

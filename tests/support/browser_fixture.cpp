@@ -74,19 +74,19 @@ std::vector<std::string> BrowserTest::Row(int row) {
 
 std::vector<std::string> BrowserTest::SuggestionLines() {
   std::vector<std::string> out;
-  const MemoLines& lines = w().suggestionLines();
+  const MemoLines& lines = w().model().suggestions();
   for (int i = 0; i < lines.Count(); ++i) out.emplace_back(lines.Line(i));
   return out;
 }
 
 void BrowserTest::TypeSearch(const std::string& cp936Text) {
-  w().Edit1->setFocus();
-  w().Edit1->setText(ToQ(cp936Text));
+  w().searchBox->setFocus();
+  w().searchBox->setText(ToQ(cp936Text));
   PressEnter();
 }
 
 void BrowserTest::PressEnter() {
-  QTest::keyClick(w().Edit1, Qt::Key_Return);
+  QTest::keyClick(w().searchBox, Qt::Key_Return);
   Pump();
 }
 
@@ -127,25 +127,25 @@ void BrowserTest::RightPress(QWidget* widget, QPoint at) {
 }
 
 QPoint BrowserTest::SuggestionLinePos(int line) {
-  QTextCursor cursor(w().Memocontent->document()->findBlockByNumber(line));
-  return w().Memocontent->cursorRect(cursor).center() + QPoint(2, 0);
+  QTextCursor cursor(w().suggestionList->document()->findBlockByNumber(line));
+  return w().suggestionList->cursorRect(cursor).center() + QPoint(2, 0);
 }
 
 void BrowserTest::ClickSuggestion(int line) {
-  Click(w().Memocontent->viewport(), SuggestionLinePos(line));
+  Click(w().suggestionList->viewport(), SuggestionLinePos(line));
 }
 
 void BrowserTest::DoubleClickSuggestion(int line) {
-  DoubleClick(w().Memocontent->viewport(), SuggestionLinePos(line));
+  DoubleClick(w().suggestionList->viewport(), SuggestionLinePos(line));
 }
 
 void BrowserTest::PickField(int index) {
-  w().ComboBox1->setCurrentIndex(index);
-  emit w().ComboBox1->activated(index);
+  w().fieldSelector->setCurrentIndex(index);
+  emit w().fieldSelector->activated(index);
   Pump();
 }
 
-std::string BrowserTest::PickedValue() { return FromQ(w().Label1->text()); }
+std::string BrowserTest::PickedValue() { return w().model().PickedValue(); }
 
 void BrowserTest::Pump() {
   for (int i = 0; i < 3; ++i) QApplication::processEvents();

@@ -1,10 +1,8 @@
-#include "gui/browser/handler_gate.h"
+#include "core/browser/handler_gate.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <utility>
+#include <exception>
 
-#include "gui/base/error_report.h"
+#include "core/browser/browser_view.h"
 
 void HandlerGate::Run(std::function<void()> handler) {
   if (depth_ > 0) {
@@ -12,25 +10,24 @@ void HandlerGate::Run(std::function<void()> handler) {
     return;
   }
   if (running_ > 0) {
-    try {
-      handler();
-    } catch (...) {
-      if (!pending_) pending_ = std::current_exception();
-    }
+    Guarded(handler);
     return;
   }
   RunTopLevel(handler);
 }
 
-void HandlerGate::RethrowPending() {
-  if (pending_) std::rethrow_exception(std::exchange(pending_, nullptr));
+void HandlerGate::Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    report_(e.what());
+  }
 }
 
 void HandlerGate::RunTopLevel(const std::function<void()>& handler) {
   ++running_;
-  RunGuarded(handler);
+  Guarded(handler);
   --running_;
-  pending_ = nullptr;
   // What waited for a loop of this handler runs now, after its error report.
   if (running_ == 0) RunDeferred();
 }
@@ -39,7 +36,9 @@ void HandlerGate::LeaveLoop() {
   if (--depth_ > 0 || deferred_.empty() || drainPosted_ || running_ > 0) return;
   // A loop run outside any handler: drain once control is back in the loop.
   drainPosted_ = true;
-  QMetaObject::invokeMethod(&context_, [this] { RunDeferred(); }, Qt::QueuedConnection);
+  pump_.Later([this, alive = alive_] {
+    if (*alive) RunDeferred();
+  });
 }
 
 void HandlerGate::RunDeferred() {
@@ -53,5 +52,3 @@ void HandlerGate::RunDeferred() {
     RunTopLevel(next);
   }
 }
-
-void PumpMessages() { QCoreApplication::processEvents(); }
