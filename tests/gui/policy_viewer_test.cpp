@@ -21,6 +21,7 @@
 #include <memory>
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 
 #include "core/base/Excel_unit.h"
 #include "gui/base/qt_text.h"
@@ -491,6 +492,25 @@ TEST_F(PolicyViewer, ControlThatCannotBeCreatedIsReportedAndTheButtonWorksAgain)
   EXPECT_EQ(ui_.messages[2].text,
             "PDF 浏览控件文件 " + folder + "fake.ocx 不能创建控件 (缺少入口 ZelvoranCreateControl)");
   for (const auto& m : ui_.messages) EXPECT_EQ(m.icon, MessageIcon::Error);
+  EXPECT_EQ(Form2, nullptr);
+}
+
+// Half a pdfview.ocx, as an interrupted upgrade or a full disk leaves it:
+// start-up goes on without registering it, and the policy button names it
+// damaged. One registered while whole and cut afterwards is refused too.
+TEST_F(PolicyViewer, ControlFileCutShortIsNamedDamagedAndTheProgramGoesOn) {
+  std::ifstream in(PDFVIEW_MODULE, std::ios::binary);
+  const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ofstream(Folder() / "pdfview.ocx", std::ios::binary) << whole.substr(0, whole.size() / 2);
+  Open(SimpleCriteria(2));
+  EXPECT_EQ(platform::FindClassModule(kClassId), std::nullopt);
+  EXPECT_FALSE(Press().shown);
+  std::ofstream(Folder() / "cut.ocx", std::ios::binary) << whole.substr(0, whole.size() - 100);
+  ASSERT_TRUE(platform::RegisterClassModule(kClassId, Folder() / "cut.ocx"));
+  EXPECT_FALSE(Press().shown);
+  const std::string start = "Kestrowan软件|PDF 浏览控件文件 " + platform::Utf8ToCp936(dir_.path());
+  EXPECT_EQ(Messages(), (std::vector<std::string>{start + "pdfview.ocx 已损坏或不是 PDF 浏览控件.",
+                                                  start + "cut.ocx 已损坏，无法加载."}));
   EXPECT_EQ(Form2, nullptr);
 }
 
