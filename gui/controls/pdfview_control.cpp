@@ -79,6 +79,14 @@ PdfviewControl::PdfviewControl(QWidget* parent) : QWidget(parent) {
 
   connect(view_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { UpdateBar(); });
   view_->onChanged = [this] { UpdateBar(); };
+  // Busy while pictures or page sizes are still on their way; the pages can
+  // be read and moved meanwhile.
+  view_->onBusy = [this](bool busy) {
+    if (busy)
+      view_->viewport()->setCursor(Qt::BusyCursor);
+    else
+      view_->viewport()->unsetCursor();
+  };
 
   ShowNothing(QString(), QString());
 }
@@ -89,6 +97,7 @@ PdfviewControl::~PdfviewControl() {
   // document then resizes the view's scroll bars, which must not call back.
   disconnect(view_->verticalScrollBar(), nullptr, this, nullptr);
   view_->onChanged = nullptr;
+  view_->onBusy = nullptr;
   view_->SetDocument(nullptr);
 }
 
@@ -178,7 +187,7 @@ bool PdfviewControl::open(const QString& path) {
     return false;
   }
   pages_->setCurrentWidget(view_);
-  view_->SetDocument(document_);
+  view_->SetDocument(document_, path);
   // Readable by a host that does not know this module's types.
   view_->setProperty("pageCount", view_->PageCount());
   bar_->show();
