@@ -1,7 +1,12 @@
 // The policy button on the real window: the viewer it opens, the document the
 // control shows, and what the user sees when the control or the document is
 // not there.
+#include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QToolButton>
+#include <QTreeView>
 #include <QPdfDocument>
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
@@ -390,6 +395,182 @@ TEST_F(PolicyViewer, PagesOfAnySizeAreNamedZoomedAndKeptInPlaceAsTheyAreDrawn) {
     viewer.close();
   });
   ASSERT_TRUE(seen.shown);
+  EXPECT_TRUE(Messages().empty());
+}
+
+// What the user reads in the viewer's bars.
+struct Bars {
+  QLabel* page;
+  QLabel* zoom;
+  QLabel* hits;
+  QLineEdit* search;
+  QLineEdit* goTo;
+  explicit Bars(TForm2& viewer)
+      : page(viewer.findChild<QLabel*>(QStringLiteral("pageLabel"))),
+        zoom(viewer.findChild<QLabel*>(QStringLiteral("zoomLabel"))),
+        hits(viewer.findChild<QLabel*>(QStringLiteral("searchCount"))),
+        search(viewer.findChild<QLineEdit*>(QStringLiteral("searchBox"))),
+        goTo(viewer.findChild<QLineEdit*>(QStringLiteral("pageBox"))) {}
+  int Page() const { return page->text().section(QLatin1Char(' '), 1, 1).toInt(); }
+};
+
+// Pixels of the view in the colour the current search hit is marked with.
+int MarkedPixels(QAbstractScrollArea& view) {
+  const QImage shown = view.viewport()->grab().toImage();
+  int marked = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) {
+      const QColor c = shown.pixelColor(x, y);
+      marked += c.red() > 200 && c.green() > 120 && c.green() < 215 && c.blue() < 140;
+    }
+  return marked;
+}
+
+TEST_F(PolicyViewer, ReaderSearchesGoesToAPageCopiesTextAndComesBackWhereItLeft) {
+  InstallControl(PDFVIEW_MODULE);
+  InstallDemoDocument();
+  Open(SimpleCriteria(1));
+  const int pages = PagesOf(Document());
+  std::string zoomLeft;
+  Press([&](TForm2& viewer) {
+    Bars bars(viewer);
+    QAbstractScrollArea* view = Pages(viewer);
+    ASSERT_TRUE(bars.page && bars.zoom && bars.hits && bars.search && bars.goTo && view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer, 30000));
+    view->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(view->property("drawn").toBool(), 30000);
+
+    // Select the title of the first page with the mouse, from its first
+    // character to its last, and copy it. The page is fitted between the
+    // view's margins of 8 pixels.
+    QPdfDocument document;
+    document.load(QPath(Document()));
+    const QRectF title = document.getSelectionAtIndex(0, 0, 14).boundingRectangle();
+    const double scale = (view->viewport()->width() - 16) / document.pagePointSize(0).width();
+    const QPoint from = (QPointF(8, 8) + QPointF(title.left() + 2, title.center().y()) * scale).toPoint();
+    const QPoint to = (QPointF(8, 8) + QPointF(title.right() - 2, title.center().y()) * scale).toPoint();
+    QTest::mousePress(view->viewport(), Qt::LeftButton, Qt::NoModifier, from);
+    for (int step = 1; step <= 4; ++step) {
+      QMouseEvent move(QEvent::MouseMove, QPointF(from + (to - from) * step / 4), view->viewport()->mapToGlobal(QPointF(from + (to - from) * step / 4)),
+                       Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(view->viewport(), &move);
+    }
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, Qt::NoModifier, to);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(QApplication::clipboard()->text().contains(QStringLiteral(u"电子病历系统应用水平分级评价")))
+        << FromQ(QApplication::clipboard()->text());
+
+    // Ctrl+F, a Chinese phrase: the hits are counted and the first is shown, marked.
+    QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bars.search->isVisible());
+    bars.search->insert(QStringLiteral(u"评价标准"));  // as an input method types it
+    QTRY_VERIFY_WITH_TIMEOUT(bars.hits->text().startsWith(QStringLiteral("1/")), 30000);
+    // Every page is searched, the count grows to its end.
+    QString count;
+    QTRY_VERIFY_WITH_TIMEOUT((count = bars.hits->text(), QTest::qWait(200), count == bars.hits->text()), 30000);
+    const int total = count.section(QLatin1Char('/'), 1).toInt();
+    EXPECT_GE(total, 3);
+    QTRY_VERIFY_WITH_TIMEOUT(MarkedPixels(*view) > 50, 30000);
+    // Enter goes on to the next hit, Shift+Enter back; past the last is the first.
+    QTest::keyClick(bars.search, Qt::Key_Return);
+    EXPECT_EQ(bars.hits->text(), QStringLiteral("2/%1").arg(total));
+    QTest::keyClick(bars.search, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(bars.search, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(bars.hits->text(), QStringLiteral("%1/%1").arg(total));
+    EXPECT_GE(bars.Page(), 2);  // the last hit is not on the first page
+    QTRY_VERIFY_WITH_TIMEOUT(MarkedPixels(*view) > 50, 30000);
+    QTest::keyClick(bars.search, Qt::Key_Escape);
+    EXPECT_FALSE(bars.search->isVisible());
+
+    // A page number typed into the bar; Space and Shift+Space page on and back.
+    QTest::keyClick(view, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_TRUE(bars.goTo->hasFocus());
+    QTest::keyClicks(bars.goTo, QStringLiteral("2"));
+    QTest::keyClick(bars.goTo, Qt::Key_Return);
+    EXPECT_EQ(FromQ(bars.page->text()), "第 2 / " + std::to_string(pages) + " 页");
+    const int top = view->verticalScrollBar()->value();
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(view->verticalScrollBar()->value(), top + view->verticalScrollBar()->pageStep());
+    QTest::keyClick(view, Qt::Key_Space, Qt::ShiftModifier);
+    EXPECT_EQ(view->verticalScrollBar()->value(), top);
+    QTest::keyClick(view, Qt::Key_Equal, Qt::ControlModifier);
+    zoomLeft = FromQ(bars.zoom->text());
+    EXPECT_EQ(bars.Page(), 2);
+    viewer.close();
+  });
+  // Opened again, the document is where the user left it.
+  Press([&](TForm2& viewer) {
+    Bars bars(viewer);
+    EXPECT_EQ(FromQ(bars.page->text()), "第 2 / " + std::to_string(pages) + " 页");
+    EXPECT_EQ(FromQ(bars.zoom->text()), zoomLeft);
+    viewer.close();
+  });
+  EXPECT_TRUE(Messages().empty());
+}
+
+// A small PDF written by hand: three pages, a link on the first to the top
+// of the third, and contents with an entry for the second page.
+void WriteLinkedPdf(const fs::path& file) {
+  std::vector<std::string> objects = {
+      "<< /Type /Catalog /Pages 2 0 R /Outlines 6 0 R /PageMode /UseOutlines >>",
+      "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 600] /Annots [8 0 R] >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 600] >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 600] >>",
+      "<< /Type /Outlines /First 7 0 R /Last 7 0 R /Count 1 >>",
+      "<< /Title (Second page) /Parent 6 0 R /Dest [4 0 R /XYZ 0 600 0] >>",
+      "<< /Type /Annot /Subtype /Link /Rect [50 450 350 550] /Border [0 0 0] /Dest [5 0 R /XYZ 0 600 0] >>"};
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<size_t> offsets;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (const size_t offset : offsets) {
+    char line[24];
+    std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+    pdf += line;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  std::ofstream(file, std::ios::binary) << pdf;
+}
+
+TEST_F(PolicyViewer, LinksAndContentsGoWhereTheyPoint) {
+  InstallControl(PDFVIEW_MODULE);
+  WriteLinkedPdf(Document());
+  Open(SimpleCriteria(1));
+  Press([&](TForm2& viewer) {
+    Bars bars(viewer);
+    QAbstractScrollArea* view = Pages(viewer);
+    auto* outline = viewer.findChild<QTreeView*>(QStringLiteral("outline"));
+    auto* outlineButton = viewer.findChild<QToolButton*>(QStringLiteral("outlineButton"));
+    ASSERT_TRUE(view && outline && outlineButton);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer, 30000));
+    EXPECT_EQ(FromQ(bars.page->text()), "第 1 / 3 页");
+    // The contents are shown beside the pages, and can be hidden.
+    ASSERT_TRUE(outline->isVisible());
+    ASSERT_EQ(outline->model()->rowCount(), 1);
+    EXPECT_EQ(outline->model()->index(0, 0).data().toString(), QStringLiteral("Second page"));
+    outline->clicked(outline->model()->index(0, 0));
+    EXPECT_EQ(bars.Page(), 2);
+    outlineButton->click();
+    EXPECT_FALSE(outline->isVisible());
+    // A click on the link of the first page shows the third.
+    view->verticalScrollBar()->setValue(0);
+    QTRY_VERIFY_WITH_TIMEOUT(view->property("drawn").toBool(), 30000);
+    // The link covers the middle of the page's upper part: 50..350 of 400
+    // points across, 50..150 of 600 down.
+    const int pageWidth = view->viewport()->width() - 16;  // fitted, between the margins
+    const QPoint link(8 + pageWidth / 2, 8 + pageWidth * 100 / 400);
+    QTest::mouseMove(view->viewport(), link);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, link);
+    EXPECT_EQ(FromQ(bars.page->text()), "第 3 / 3 页");
+    viewer.close();
+  });
   EXPECT_TRUE(Messages().empty());
 }
 
