@@ -3,6 +3,9 @@
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace pdfview {
@@ -11,6 +14,26 @@ namespace {
 // Sizes read in one go between pictures: short enough that a picture the
 // view asks for meanwhile waits little.
 constexpr int kSizesPerBatch = 64;
+// Two whole pages that take longer than this to draw make the document's
+// pages slow ones (one may just have met a busy machine); they are drawn up to kMasterZoom times larger than asked,
+// at most kMasterPixels, and kMasters of them are kept.
+constexpr qint64 kSlowPageMs = 250;
+constexpr double kMasterZoom = 2.5;
+constexpr double kMasterPixels = 14e6;
+constexpr size_t kMasters = 3;
+
+// The part `job` asks for, scaled from a picture of the whole page.
+QImage FromMaster(const QImage& master, const PageRenderer::Job& job) {
+  if (master.size() == job.pageSize) return master.copy(job.clip).convertToFormat(QImage::Format_RGB32);
+  const double scale = double(master.width()) / job.pageSize.width();
+  const QRect source = QRectF(job.clip.x() * scale, job.clip.y() * scale, job.clip.width() * scale,
+                              job.clip.height() * scale)
+                           .toAlignedRect()
+                           .intersected(master.rect());
+  return master.copy(source)
+      .scaled(job.clip.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+      .convertToFormat(QImage::Format_RGB32);
+}
 
 QImage Render(QPdfDocument& document, const PageRenderer::Job& job) {
   QPdfDocumentRenderOptions options;
@@ -74,6 +97,32 @@ bool PageRenderer::Busy() const {
   return working_ || !jobs_.empty() || nextSize_ < pageCount_;
 }
 
+QImage PageRenderer::Draw(QPdfDocument& document, const Job& job) {
+  for (Master& master : masters_)
+    if (master.page == job.page && master.image.width() >= job.pageSize.width()) {
+      master.used = ++clock_;
+      return FromMaster(master.image, job);
+    }
+  const double area = double(job.pageSize.width()) * job.pageSize.height();
+  if (slowPages_ >= 2 && area <= kMasterPixels) {
+    const double factor = std::clamp(std::sqrt(kMasterPixels / area), 1.0, kMasterZoom);
+    const QSize size(int(job.pageSize.width() * factor), int(job.pageSize.height() * factor));
+    // Three bytes a pixel: a master is large.
+    Master master{job.page, Render(document, {job.page, size, QRect(QPoint(), size)}).convertToFormat(QImage::Format_RGB888),
+                  ++clock_};
+    if (masters_.size() >= kMasters)
+      masters_.erase(std::min_element(masters_.begin(), masters_.end(),
+                                      [](const Master& a, const Master& b) { return a.used < b.used; }));
+    masters_.push_back(std::move(master));
+    return FromMaster(masters_.back().image, job);
+  }
+  QElapsedTimer clock;
+  clock.start();
+  QImage image = Render(document, job);
+  if (job.clip.size() == job.pageSize && clock.elapsed() > kSlowPageMs) ++slowPages_;
+  return image;
+}
+
 void PageRenderer::Run() {
   // The document belongs to this thread: created, used and destroyed here.
   auto document = std::make_unique<QPdfDocument>();
@@ -97,6 +146,8 @@ void PageRenderer::Run() {
       const QString password = password_;
       lock.unlock();
       document->close();
+      masters_.clear();
+      slowPages_ = 0;
       if (!path.isEmpty()) {
         document->setPassword(password);
         document->load(path);
@@ -114,7 +165,7 @@ void PageRenderer::Run() {
       if (job.page >= 0 && job.page < document->pageCount()) {
         picture.points = document->pagePointSize(job.page);
         // Cut here, so that the view's thread only files the tiles.
-        const QImage image = Render(*document, job);
+        const QImage image = Draw(*document, job);
         for (int y = 0; y < image.height(); y += kTile)
           for (int x = 0; x < image.width(); x += kTile)
             picture.tiles.push_back(image.copy(x, y, std::min(kTile, image.width() - x), std::min(kTile, image.height() - y)));

@@ -11,9 +11,16 @@
 // them to its own. Each result carries the generation of the document it
 // belongs to, so that results of a document closed meanwhile are dropped.
 //
+// A page that is slow to draw (a scan: one big image, which every drawing
+// decodes again) is drawn once larger than asked, and the pictures of zoom
+// steps up to that size are scaled from it; the three latest such pages are
+// kept.
+//
 // The PDF library behind Qt PDF is used under one lock for the whole
 // process, so two documents on two threads take turns, never run together.
 #include <QImage>
+
+class QPdfDocument;
 #include <QRect>
 #include <QSize>
 #include <QSizeF>
@@ -72,7 +79,14 @@ class PageRenderer {
   bool Busy() const;
 
  private:
+  struct Master {
+    int page;
+    QImage image;  // the whole page
+    std::uint64_t used;
+  };
   void Run();
+  // Draws a job, from a master where there is one (only on the renderer's thread).
+  QImage Draw(QPdfDocument& document, const Job& job);
 
   std::function<void(Picture)> onPicture_;
   std::function<void(Sizes)> onSizes_;
@@ -89,6 +103,10 @@ class PageRenderer {
   std::uint64_t generation_ = 0;
   std::deque<Job> jobs_;
   Job current_;  // under way while working_
+  // The renderer's thread's own.
+  std::vector<Master> masters_;
+  int slowPages_ = 0;  // whole pages found slow to draw
+  std::uint64_t clock_ = 0;
   std::thread thread_;
 };
 

@@ -63,7 +63,6 @@ PageView::~PageView() {
 void PageView::SetDocument(QPdfDocument* document, const QString& path, const QString& password) {
   document_ = document;
   points_.clear();
-  known_.clear();
   tiles_.clear();
   asked_.clear();
   const int count = document_ ? document_->pageCount() : 0;
@@ -71,8 +70,6 @@ void PageView::SetDocument(QPdfDocument* document, const QString& path, const QS
     // The first page's size now; every other page is taken to be as large
     // until the renderer has read its own.
     points_.assign(size_t(count), document_->pagePointSize(0));
-    known_.assign(size_t(count), false);
-    known_[0] = true;
   }
   generation_ = renderer_->Open(count > 0 ? path : QString(), password, count, 1);
   UpdateMaxZoom();
@@ -109,7 +106,6 @@ void PageView::TakeSizes(const PageRenderer::Sizes& sizes) {
   for (size_t i = 0; i < sizes.points.size(); ++i) {
     const size_t page = size_t(sizes.first) + i;
     if (page >= points_.size()) break;
-    known_[page] = true;
     if (points_[page] != sizes.points[i]) {
       points_[page] = sizes.points[i];
       changed = true;
@@ -471,7 +467,6 @@ void PageView::TakePicture(const PageRenderer::Picture& picture) {
   if (picture.generation != generation_) return;
   const PageRenderer::Job& job = picture.job;
   if (job.page < 0 || size_t(job.page) >= points_.size()) return;
-  known_[size_t(job.page)] = true;
   if (points_[size_t(job.page)] != picture.points) {
     // Drawn at a size taken for it: laid out again at its own, and asked for again.
     points_[size_t(job.page)] = picture.points;

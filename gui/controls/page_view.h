@@ -142,7 +142,6 @@ class PageView final : public QAbstractScrollArea {
 
   QPdfDocument* document_ = nullptr;
   std::vector<QSizeF> points_;  // page sizes in points, estimated until known
-  std::vector<bool> known_;
   bool fitted_ = true;
   double zoom_ = 1.0;       // when not fitted
   double maxZoom_ = kMaxZoom;

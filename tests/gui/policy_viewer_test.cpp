@@ -2,7 +2,10 @@
 // control shows, and what the user sees when the control or the document is
 // not there.
 #include <QClipboard>
+#include <QInputDialog>
 #include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QToolButton>
@@ -439,6 +442,8 @@ TEST_F(PolicyViewer, ReaderSearchesGoesToAPageCopiesTextAndComesBackWhereItLeft)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer, 30000));
     view->setFocus();
     QTRY_VERIFY_WITH_TIMEOUT(view->property("drawn").toBool(), 30000);
+    // Busy until the pictures and page sizes are all there, then not.
+    QTRY_COMPARE_WITH_TIMEOUT(view->viewport()->cursor().shape(), Qt::ArrowCursor, 30000);
 
     // Select the title of the first page with the mouse, from its first
     // character to its last, and copy it. The page is fitted between the
@@ -506,6 +511,9 @@ TEST_F(PolicyViewer, ReaderSearchesGoesToAPageCopiesTextAndComesBackWhereItLeft)
     EXPECT_EQ(FromQ(bars.zoom->text()), zoomLeft);
     viewer.close();
   });
+  // Kept in the user's own data folder, nothing beside the program.
+  EXPECT_TRUE(fs::exists(fs::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Zelvoran" / "reading_places.ini"));
+  EXPECT_FALSE(fs::exists(Folder() / "reading_places.ini"));
   EXPECT_TRUE(Messages().empty());
 }
 
@@ -571,6 +579,47 @@ TEST_F(PolicyViewer, LinksAndContentsGoWhereTheyPoint) {
     EXPECT_EQ(FromQ(bars.page->text()), "第 3 / 3 页");
     viewer.close();
   });
+  EXPECT_TRUE(Messages().empty());
+}
+
+// A protected document asks for its password, again after a wrong one, and
+// shows the note when the user gives up. (Made with mupdf's tool, where it
+// is installed.)
+TEST_F(PolicyViewer, ProtectedDocumentAsksForItsPassword) {
+  const QString mutool = QStandardPaths::findExecutable(QStringLiteral("mutool"));
+  if (mutool.isEmpty()) GTEST_SKIP() << "mutool not installed: no protected document to open";
+  InstallControl(PDFVIEW_MODULE);
+  ASSERT_EQ(QProcess::execute(mutool, {QStringLiteral("clean"), QStringLiteral("-E"), QStringLiteral("aes-128"),
+                                       QStringLiteral("-U"), QStringLiteral("geheim"), QStringLiteral("-O"),
+                                       QStringLiteral("owner"), QPath(Utf8Path(BUILD_DIR) / u8"政策文件.pdf"),
+                                       QPath(Document())}),
+            0);
+  Open(SimpleCriteria(1));
+  // The answers the user types, one per prompt; the prompts seen.
+  std::vector<QString> answers;
+  std::vector<std::string> prompts;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    prompts.push_back(FromQ(dialog->labelText()));
+    if (prompts.size() > answers.size()) {
+      dialog->reject();
+      return;
+    }
+    dialog->setTextValue(answers[prompts.size() - 1]);
+    dialog->accept();
+  });
+  answer.start(10);
+  answers = {QStringLiteral("wrong"), QStringLiteral("geheim")};
+  Seen seen = Press();
+  EXPECT_EQ(prompts, (std::vector<std::string>{"文档 政策文件.pdf 受密码保护，请输入密码：", "密码不正确，请重新输入："}));
+  EXPECT_EQ(seen.pageCount, PagesOf(Utf8Path(BUILD_DIR) / u8"政策文件.pdf"));
+  prompts.clear();
+  answers.clear();
+  seen = Press();
+  EXPECT_EQ(prompts.size(), 1u);
+  EXPECT_EQ(seen.note, "无法显示文档\n政策文件.pdf\n文档受密码保护");
   EXPECT_TRUE(Messages().empty());
 }
 
