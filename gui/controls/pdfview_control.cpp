@@ -102,6 +102,7 @@ PdfviewControl::PdfviewControl(QWidget* parent) : QWidget(parent) {
   connect(next, &QToolButton::clicked, this, [this] { FindNext(+1); });
   connect(closeSearch, &QToolButton::clicked, this, [this] {
     searchBar_->hide();
+    view_->viewport()->update();
     view_->setFocus();
   });
   connect(searchBox_, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -418,6 +419,7 @@ bool PdfviewControl::eventFilter(QObject* watched, QEvent* event) {
     }
     if (key->key() == Qt::Key_Escape) {
       searchBar_->hide();
+      view_->viewport()->update();
       view_->setFocus();
       return true;
     }
@@ -547,7 +549,8 @@ void PdfviewControl::PaintMarks(QPainter& painter, int page, const QRectF& rect,
   auto toView = [&](const QRectF& points) {
     return QRectF(rect.topLeft() + points.topLeft() * scale, points.size() * scale);
   };
-  if (!searchBox_->text().isEmpty()) {
+  // The hits are marked while the search bar is open.
+  if (!searchBar_->isHidden() && !searchBox_->text().isEmpty()) {
     const QList<QRectF> current =
         currentHit_ >= 0 && search_->resultAtIndex(currentHit_).page() == page
             ? search_->resultAtIndex(currentHit_).rectangles()

@@ -59,16 +59,21 @@ std::optional<std::string> ModuleFileFault(const std::filesystem::path& path) {
       !file.Read(optional, magic))
     return "the optional header is cut off";
   DWORD sizeOfHeaders = 0;
+  IMAGE_DATA_DIRECTORY certificates{};  // its address is a file offset
   if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
     IMAGE_OPTIONAL_HEADER64 image;
     if (header.SizeOfOptionalHeader < sizeof image || !file.Read(optional, image))
       return "the optional header is cut off";
     sizeOfHeaders = image.SizeOfHeaders;
+    if (image.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY)
+      certificates = image.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
   } else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
     IMAGE_OPTIONAL_HEADER32 image;
     if (header.SizeOfOptionalHeader < sizeof image || !file.Read(optional, image))
       return "the optional header is cut off";
     sizeOfHeaders = image.SizeOfHeaders;
+    if (image.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY)
+      certificates = image.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
   } else {
     return "an unknown optional header";
   }
@@ -81,6 +86,17 @@ std::optional<std::string> ModuleFileFault(const std::filesystem::path& path) {
     if (!file.Read(table + std::uint64_t(i) * sizeof section, section)) return "the section table is cut off";
     if (section.SizeOfRawData != 0 && !file.Holds(section.PointerToRawData, section.SizeOfRawData))
       return "section " + std::to_string(i) + " runs past the end of the file";
+  }
+  // What may follow the sections: a signature, and the symbol table with
+  // its string table (GNU tools leave them in).
+  if (certificates.Size != 0 && !file.Holds(certificates.VirtualAddress, certificates.Size))
+    return "the signature runs past the end of the file";
+  if (header.PointerToSymbolTable != 0) {
+    const std::uint64_t strings =
+        std::uint64_t(header.PointerToSymbolTable) + std::uint64_t(header.NumberOfSymbols) * IMAGE_SIZEOF_SYMBOL;
+    DWORD stringsSize = 0;
+    if (!file.Read(strings, stringsSize) || !file.Holds(strings, stringsSize))
+      return "the symbol table runs past the end of the file";
   }
   return std::nullopt;
 }
