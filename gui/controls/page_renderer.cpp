@@ -18,8 +18,8 @@ constexpr int kSizesPerBatch = 64;
 // pages slow ones (one may just have met a busy machine); they are drawn up to kMasterZoom times larger than asked,
 // at most kMasterPixels, and kMasters of them are kept.
 constexpr qint64 kSlowPageMs = 250;
-constexpr double kMasterZoom = 2.5;
-constexpr double kMasterPixels = 14e6;
+constexpr double kMasterZoom = 2.0;
+constexpr double kMasterPixels = 9e6;
 constexpr size_t kMasters = 3;
 
 // The part `job` asks for, scaled from a picture of the whole page.
