@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "platform/module_file.h"
+
 namespace platform {
 
 ModuleLoad LoadModuleForGood(const std::filesystem::path& path) {
@@ -10,6 +12,11 @@ ModuleLoad LoadModuleForGood(const std::filesystem::path& path) {
   // the current folder: only a full path is loaded.
   if (!path.is_absolute()) {
     load.error = "not a full path";
+    return load;
+  }
+  // A file cut short would be mapped as it claims to be and fault later.
+  if (auto fault = ModuleFileFault(path)) {
+    load.error = "damaged module file: " + *fault;
     return load;
   }
   load.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/module_file.h"
 #include "platform/win32/full_path.h"
 
 #include "platform/win32/module_file_name.h"
@@ -37,6 +38,10 @@ ModuleLoad LoadModuleForGood(const std::filesystem::path& path) {
   // A relative name would be looked for along the search path.
   if (!win32::FullPath(path)) {
     load.error = "not a full path";
+    return load;
+  }
+  if (auto fault = ModuleFileFault(path)) {
+    load.error = "damaged module file: " + *fault;
     return load;
   }
   // No system dialog for a file that cannot be loaded: the caller reports it.

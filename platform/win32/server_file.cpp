@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/module_file.h"
 #include "platform/win32/full_path.h"
 
 namespace platform {
@@ -11,6 +12,8 @@ std::optional<long> CallServerEntry(const std::filesystem::path& path, const cha
   // a truth value.
   // A relative name would be looked for along the search path.
   if (!win32::FullPath(path)) return std::nullopt;
+  // A damaged file (one cut short) is never loaded.
+  if (ModuleFileFault(path)) return std::nullopt;
   DWORD previousMode = 0;
   const bool modeSet =
       SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != FALSE;

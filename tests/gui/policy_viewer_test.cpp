@@ -1,7 +1,15 @@
 // The policy button on the real window: the viewer it opens, the document the
 // control shows, and what the user sees when the control or the document is
 // not there.
+#include <QClipboard>
+#include <QInputDialog>
 #include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QToolButton>
+#include <QTreeView>
 #include <QPdfDocument>
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
@@ -21,6 +29,7 @@
 #include <memory>
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 
 #include "core/base/Excel_unit.h"
 #include "gui/base/qt_text.h"
@@ -392,6 +401,228 @@ TEST_F(PolicyViewer, PagesOfAnySizeAreNamedZoomedAndKeptInPlaceAsTheyAreDrawn) {
   EXPECT_TRUE(Messages().empty());
 }
 
+// What the user reads in the viewer's bars.
+struct Bars {
+  QLabel* page;
+  QLabel* zoom;
+  QLabel* hits;
+  QLineEdit* search;
+  QLineEdit* goTo;
+  explicit Bars(TForm2& viewer)
+      : page(viewer.findChild<QLabel*>(QStringLiteral("pageLabel"))),
+        zoom(viewer.findChild<QLabel*>(QStringLiteral("zoomLabel"))),
+        hits(viewer.findChild<QLabel*>(QStringLiteral("searchCount"))),
+        search(viewer.findChild<QLineEdit*>(QStringLiteral("searchBox"))),
+        goTo(viewer.findChild<QLineEdit*>(QStringLiteral("pageBox"))) {}
+  int Page() const { return page->text().section(QLatin1Char(' '), 1, 1).toInt(); }
+};
+
+// Pixels of the view in the colour the current search hit is marked with.
+int MarkedPixels(QAbstractScrollArea& view) {
+  const QImage shown = view.viewport()->grab().toImage();
+  int marked = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) {
+      const QColor c = shown.pixelColor(x, y);
+      marked += c.red() > 200 && c.green() > 120 && c.green() < 215 && c.blue() < 140;
+    }
+  return marked;
+}
+
+TEST_F(PolicyViewer, ReaderSearchesGoesToAPageCopiesTextAndComesBackWhereItLeft) {
+  InstallControl(PDFVIEW_MODULE);
+  InstallDemoDocument();
+  Open(SimpleCriteria(1));
+  const int pages = PagesOf(Document());
+  std::string zoomLeft;
+  Press([&](TForm2& viewer) {
+    Bars bars(viewer);
+    QAbstractScrollArea* view = Pages(viewer);
+    ASSERT_TRUE(bars.page && bars.zoom && bars.hits && bars.search && bars.goTo && view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer, 30000));
+    view->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(view->property("drawn").toBool(), 30000);
+    // Busy until the pictures and page sizes are all there, then not.
+    QTRY_COMPARE_WITH_TIMEOUT(view->viewport()->cursor().shape(), Qt::ArrowCursor, 30000);
+
+    // Select the title of the first page with the mouse, from its first
+    // character to its last, and copy it. The page is fitted between the
+    // view's margins of 8 pixels.
+    QPdfDocument document;
+    document.load(QPath(Document()));
+    const QRectF title = document.getSelectionAtIndex(0, 0, 14).boundingRectangle();
+    const double scale = (view->viewport()->width() - 16) / document.pagePointSize(0).width();
+    const QPoint from = (QPointF(8, 8) + QPointF(title.left() + 2, title.center().y()) * scale).toPoint();
+    const QPoint to = (QPointF(8, 8) + QPointF(title.right() - 2, title.center().y()) * scale).toPoint();
+    QTest::mousePress(view->viewport(), Qt::LeftButton, Qt::NoModifier, from);
+    for (int step = 1; step <= 4; ++step) {
+      QMouseEvent move(QEvent::MouseMove, QPointF(from + (to - from) * step / 4), view->viewport()->mapToGlobal(QPointF(from + (to - from) * step / 4)),
+                       Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(view->viewport(), &move);
+    }
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, Qt::NoModifier, to);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(QApplication::clipboard()->text().contains(QStringLiteral(u"电子病历系统应用水平分级评价")))
+        << FromQ(QApplication::clipboard()->text());
+
+    // Ctrl+F, a Chinese phrase: the hits are counted and the first is shown, marked.
+    QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bars.search->isVisible());
+    bars.search->insert(QStringLiteral(u"评价标准"));  // as an input method types it
+    QTRY_VERIFY_WITH_TIMEOUT(bars.hits->text().startsWith(QStringLiteral("1/")), 30000);
+    // Every page is searched, the count grows to its end.
+    QString count;
+    QTRY_VERIFY_WITH_TIMEOUT((count = bars.hits->text(), QTest::qWait(200), count == bars.hits->text()), 30000);
+    const int total = count.section(QLatin1Char('/'), 1).toInt();
+    EXPECT_GE(total, 3);
+    QTRY_VERIFY_WITH_TIMEOUT(MarkedPixels(*view) > 50, 30000);
+    // Enter goes on to the next hit, Shift+Enter back; past the last is the first.
+    QTest::keyClick(bars.search, Qt::Key_Return);
+    EXPECT_EQ(bars.hits->text(), QStringLiteral("2/%1").arg(total));
+    QTest::keyClick(bars.search, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(bars.search, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(bars.hits->text(), QStringLiteral("%1/%1").arg(total));
+    EXPECT_GE(bars.Page(), 2);  // the last hit is not on the first page
+    QTRY_VERIFY_WITH_TIMEOUT(MarkedPixels(*view) > 50, 30000);
+    QTest::keyClick(bars.search, Qt::Key_Escape);
+    EXPECT_FALSE(bars.search->isVisible());
+
+    // A page number typed into the bar; Space and Shift+Space page on and back.
+    QTest::keyClick(view, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_TRUE(bars.goTo->hasFocus());
+    QTest::keyClicks(bars.goTo, QStringLiteral("2"));
+    QTest::keyClick(bars.goTo, Qt::Key_Return);
+    EXPECT_EQ(FromQ(bars.page->text()), "第 2 / " + std::to_string(pages) + " 页");
+    const int top = view->verticalScrollBar()->value();
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(view->verticalScrollBar()->value(), top + view->verticalScrollBar()->pageStep());
+    QTest::keyClick(view, Qt::Key_Space, Qt::ShiftModifier);
+    EXPECT_EQ(view->verticalScrollBar()->value(), top);
+    QTest::keyClick(view, Qt::Key_Equal, Qt::ControlModifier);
+    zoomLeft = FromQ(bars.zoom->text());
+    EXPECT_EQ(bars.Page(), 2);
+    viewer.close();
+  });
+  // Opened again, the document is where the user left it.
+  Press([&](TForm2& viewer) {
+    Bars bars(viewer);
+    EXPECT_EQ(FromQ(bars.page->text()), "第 2 / " + std::to_string(pages) + " 页");
+    EXPECT_EQ(FromQ(bars.zoom->text()), zoomLeft);
+    viewer.close();
+  });
+  // Kept in the user's own data folder, nothing beside the program.
+  EXPECT_TRUE(fs::exists(fs::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Zelvoran" / "reading_places.ini"));
+  EXPECT_FALSE(fs::exists(Folder() / "reading_places.ini"));
+  EXPECT_TRUE(Messages().empty());
+}
+
+// A small PDF written by hand: three pages, a link on the first to the top
+// of the third, and contents with an entry for the second page.
+void WriteLinkedPdf(const fs::path& file) {
+  std::vector<std::string> objects = {
+      "<< /Type /Catalog /Pages 2 0 R /Outlines 6 0 R /PageMode /UseOutlines >>",
+      "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 600] /Annots [8 0 R] >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 600] >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 600] >>",
+      "<< /Type /Outlines /First 7 0 R /Last 7 0 R /Count 1 >>",
+      "<< /Title (Second page) /Parent 6 0 R /Dest [4 0 R /XYZ 0 600 0] >>",
+      "<< /Type /Annot /Subtype /Link /Rect [50 450 350 550] /Border [0 0 0] /Dest [5 0 R /XYZ 0 600 0] >>"};
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<size_t> offsets;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (const size_t offset : offsets) {
+    char line[24];
+    std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+    pdf += line;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  std::ofstream(file, std::ios::binary) << pdf;
+}
+
+TEST_F(PolicyViewer, LinksAndContentsGoWhereTheyPoint) {
+  InstallControl(PDFVIEW_MODULE);
+  WriteLinkedPdf(Document());
+  Open(SimpleCriteria(1));
+  Press([&](TForm2& viewer) {
+    Bars bars(viewer);
+    QAbstractScrollArea* view = Pages(viewer);
+    auto* outline = viewer.findChild<QTreeView*>(QStringLiteral("outline"));
+    auto* outlineButton = viewer.findChild<QToolButton*>(QStringLiteral("outlineButton"));
+    ASSERT_TRUE(view && outline && outlineButton);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer, 30000));
+    EXPECT_EQ(FromQ(bars.page->text()), "第 1 / 3 页");
+    // The contents are shown beside the pages, and can be hidden.
+    ASSERT_TRUE(outline->isVisible());
+    ASSERT_EQ(outline->model()->rowCount(), 1);
+    EXPECT_EQ(outline->model()->index(0, 0).data().toString(), QStringLiteral("Second page"));
+    outline->clicked(outline->model()->index(0, 0));
+    EXPECT_EQ(bars.Page(), 2);
+    outlineButton->click();
+    EXPECT_FALSE(outline->isVisible());
+    // A click on the link of the first page shows the third.
+    view->verticalScrollBar()->setValue(0);
+    QTRY_VERIFY_WITH_TIMEOUT(view->property("drawn").toBool(), 30000);
+    // The link covers the middle of the page's upper part: 50..350 of 400
+    // points across, 50..150 of 600 down.
+    const int pageWidth = view->viewport()->width() - 16;  // fitted, between the margins
+    const QPoint link(8 + pageWidth / 2, 8 + pageWidth * 100 / 400);
+    QTest::mouseMove(view->viewport(), link);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, link);
+    EXPECT_EQ(FromQ(bars.page->text()), "第 3 / 3 页");
+    viewer.close();
+  });
+  EXPECT_TRUE(Messages().empty());
+}
+
+// A protected document asks for its password, again after a wrong one, and
+// shows the note when the user gives up. (Made with mupdf's tool, where it
+// is installed.)
+TEST_F(PolicyViewer, ProtectedDocumentAsksForItsPassword) {
+  const QString mutool = QStandardPaths::findExecutable(QStringLiteral("mutool"));
+  if (mutool.isEmpty()) GTEST_SKIP() << "mutool not installed: no protected document to open";
+  InstallControl(PDFVIEW_MODULE);
+  ASSERT_EQ(QProcess::execute(mutool, {QStringLiteral("clean"), QStringLiteral("-E"), QStringLiteral("aes-128"),
+                                       QStringLiteral("-U"), QStringLiteral("geheim"), QStringLiteral("-O"),
+                                       QStringLiteral("owner"), QPath(Utf8Path(BUILD_DIR) / u8"政策文件.pdf"),
+                                       QPath(Document())}),
+            0);
+  Open(SimpleCriteria(1));
+  // The answers the user types, one per prompt; the prompts seen.
+  std::vector<QString> answers;
+  std::vector<std::string> prompts;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    prompts.push_back(FromQ(dialog->labelText()));
+    if (prompts.size() > answers.size()) {
+      dialog->reject();
+      return;
+    }
+    dialog->setTextValue(answers[prompts.size() - 1]);
+    dialog->accept();
+  });
+  answer.start(10);
+  answers = {QStringLiteral("wrong"), QStringLiteral("geheim")};
+  Seen seen = Press();
+  EXPECT_EQ(prompts, (std::vector<std::string>{"文档 政策文件.pdf 受密码保护，请输入密码：", "密码不正确，请重新输入："}));
+  EXPECT_EQ(seen.pageCount, PagesOf(Utf8Path(BUILD_DIR) / u8"政策文件.pdf"));
+  prompts.clear();
+  answers.clear();
+  seen = Press();
+  EXPECT_EQ(prompts.size(), 1u);
+  EXPECT_EQ(seen.note, "无法显示文档\n政策文件.pdf\n文档受密码保护");
+  EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(PolicyViewer, ModalShowingEndedWithoutACloseFreesTheWindowOnce) {
   InstallControl(PDFVIEW_MODULE);
   InstallDemoDocument();
@@ -491,6 +722,25 @@ TEST_F(PolicyViewer, ControlThatCannotBeCreatedIsReportedAndTheButtonWorksAgain)
   EXPECT_EQ(ui_.messages[2].text,
             "PDF 浏览控件文件 " + folder + "fake.ocx 不能创建控件 (缺少入口 ZelvoranCreateControl)");
   for (const auto& m : ui_.messages) EXPECT_EQ(m.icon, MessageIcon::Error);
+  EXPECT_EQ(Form2, nullptr);
+}
+
+// Half a pdfview.ocx, as an interrupted upgrade or a full disk leaves it:
+// start-up goes on without registering it, and the policy button names it
+// damaged. One registered while whole and cut afterwards is refused too.
+TEST_F(PolicyViewer, ControlFileCutShortIsNamedDamagedAndTheProgramGoesOn) {
+  std::ifstream in(PDFVIEW_MODULE, std::ios::binary);
+  const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ofstream(Folder() / "pdfview.ocx", std::ios::binary) << whole.substr(0, whole.size() / 2);
+  Open(SimpleCriteria(2));
+  EXPECT_EQ(platform::FindClassModule(kClassId), std::nullopt);
+  EXPECT_FALSE(Press().shown);
+  std::ofstream(Folder() / "cut.ocx", std::ios::binary) << whole.substr(0, whole.size() - 100);
+  ASSERT_TRUE(platform::RegisterClassModule(kClassId, Folder() / "cut.ocx"));
+  EXPECT_FALSE(Press().shown);
+  const std::string start = "Kestrowan软件|PDF 浏览控件文件 " + platform::Utf8ToCp936(dir_.path());
+  EXPECT_EQ(Messages(), (std::vector<std::string>{start + "pdfview.ocx 已损坏或不是 PDF 浏览控件.",
+                                                  start + "cut.ocx 已损坏，无法加载."}));
   EXPECT_EQ(Form2, nullptr);
 }
 

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "core/base/Excel_unit.h"
 #include "platform/class_registry.h"
+#include "platform/loadable_module.h"
 #include "win32_test_support.h"
 
 namespace {
@@ -50,6 +53,29 @@ TEST(ServerFile, AFileWithoutTheEntryOrNoLibraryAtAllIsAFailure) {
   std::ofstream(text) << "not a library\n";
   EXPECT_FALSE(RegisterServerFile(text));
   EXPECT_FALSE(IsLoaded(text));
+}
+
+// A library cut short (an interrupted copy, a full disk) is refused before it
+// is loaded, wherever the cut falls.
+TEST(ServerFile, ALibraryCutShortIsRefusedBeforeItIsLoaded) {
+  std::ifstream in(ProgramFolder() / L"server_ok.dll", std::ios::binary);
+  const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(whole.size(), 4096u);
+  TempFolder folder(L"zelvoran-cut");
+  const size_t cuts[] = {32, 200, 1024, whole.size() / 2, whole.size() - 1};
+  for (const size_t length : cuts) {
+    SCOPED_TRACE(length);
+    const std::filesystem::path file = folder.path() / (L"cut" + std::to_wstring(length) + L".ocx");
+    std::ofstream(file, std::ios::binary) << whole.substr(0, length);
+    EXPECT_FALSE(RegisterServerFile(file));
+    const platform::ModuleLoad load = platform::LoadModuleForGood(file);
+    EXPECT_EQ(load.handle, nullptr);
+    EXPECT_EQ(load.error.rfind("damaged module file", 0), 0u) << load.error;
+    EXPECT_FALSE(IsLoaded(file));
+  }
+  const std::filesystem::path copy = folder.path() / L"whole.ocx";
+  std::ofstream(copy, std::ios::binary) << whole;
+  EXPECT_TRUE(RegisterServerFile(copy));
 }
 
 TEST(ClassRegistry, FullPathsOnlyAndNothingThatOtherComClientsWouldFind) {
