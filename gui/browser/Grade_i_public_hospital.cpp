@@ -322,15 +322,10 @@ void TForm_grade_hospital::FormCreate() {
 }
 
 void TForm_grade_hospital::ShowSettingsPlace() {
-  const bool apart = ADOConnection1.SettingsKeptApart();
-  if (apart) {
-    const std::filesystem::path& file = ADOConnection1.SettingsFile();
-    StatusNote->setText(file.empty() ? ToQ("VARN.mdb 是只读的，设置只保留到程序退出为止。")
-                                     : ToQ("VARN.mdb 是只读的，设置保存在 ") + FromPath(file) +
-                                           ToQ("。"));
-    StatusNote->setToolTip(StatusNote->text());
-  }
-  StatusNote->setVisible(apart);
+  const std::string note = ADOConnection1.StatusNote();
+  StatusNote->setText(ToQ(note));
+  StatusNote->setToolTip(StatusNote->text());
+  StatusNote->setVisible(!note.empty());
   LayoutControls();
 }
 

@@ -181,19 +181,21 @@ TEST_F(BrowserWindow, MissingOrForeignDatabaseIsReportedOnceAndTheWindowStillSho
   EXPECT_FALSE(w().btn_empty->isVisible());
   EXPECT_FALSE(std::filesystem::exists(dir_.path() + "VARN.mdb"));
 
-  // An Access database brought over from the old program: one report that
-  // says what it is, and the file stays exactly as it was.
+  // The hospital's own Access database: read as it is and never written, its
+  // title on the window, and the status line says where the settings go.
   window_.reset();
   ui_.messages.clear();
-  std::string access(2048, '\0');
-  access.replace(4, 15, "Standard Jet DB");
-  std::ofstream(dir_.path() + "VARN.mdb", std::ios::binary) << access;
+  std::filesystem::copy_file(std::string(ZELVORAN_SOURCE_DIR) + "/tests/data/access/VARN-jet4.mdb",
+                             dir_.path() + "VARN.mdb");
+  const std::string access = ReadFileBytes(dir_.path() + "VARN.mdb");
   window_ = std::make_unique<TForm_grade_hospital>();
   window_->show();
   Pump();
-  ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_NE(ui_.messages[0].text.find("这是 Access 数据库"), std::string::npos) << ui_.messages[0].text;
-  EXPECT_EQ(ReadFileBytes(dir_.path() + "VARN.mdb"), access);
+  EXPECT_TRUE(ui_.messages.empty()) << (ui_.messages.empty() ? "" : ui_.messages[0].text);
+  EXPECT_EQ(FromQ(w().windowTitle()), "电子病历系统功能应用水平分级评价标准查询");
+  EXPECT_TRUE(w().StatusNote->isVisible());
+  EXPECT_TRUE(w().StatusNote->text().contains(QStringLiteral("Access")));
+  EXPECT_TRUE(ReadFileBytes(dir_.path() + "VARN.mdb") == access);
 }
 
 // A VARN.mdb that cannot be changed in place (here a folder stands where
@@ -205,7 +207,9 @@ TEST_F(BrowserWindow, ADatabaseThatCannotBeChangedKeepsTheSettingsApartAndSaysWh
   std::filesystem::create_directory(journal);
   const std::filesystem::path settings =
       std::filesystem::path(getenv("XDG_DATA_HOME")) / "Zelvoran" / "settings.db";
-  const QString note = ToQ("VARN.mdb 是只读的，设置保存在 ") + FromPath(settings) + ToQ("。");
+  // The folder is the user's own, so a VARN.mdb there that cannot be
+  // written is worth a word.
+  const QString note = ToQ("提示：VARN.mdb 不能写入，设置保存在 ") + FromPath(settings) + ToQ("。");
   window_ = std::make_unique<TForm_grade_hospital>();
   window_->SetMeasurer(&measurer_);
   window_->show();
