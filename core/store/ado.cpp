@@ -105,7 +105,7 @@ std::string EngineMessage(sqlite3* db, const std::string& file) {
     case SQLITE_NOMEM: what = "内存不足"; break;
     default: what = "数据库不能执行这条语句"; break;
   }
-  return "数据库文件 " + file + " 出错：" + what + "（" + detail + "）";
+  return "数据库文件 " + file + " 出错：" + what + "（" + detail + "）。";
 }
 
 [[noreturn]] void ThrowEngine(sqlite3* db, const std::string& file) {

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 
+#include "gui/base/error_report.h"
 #include "gui/base/qt_text.h"
 #include "gui/browser/criteria_grid_view.h"
 #include "core/browser/pace.h"
@@ -174,8 +175,8 @@ TEST_F(BrowserWindow, MissingOrForeignDatabaseIsReportedOnceAndTheWindowStillSho
   EXPECT_EQ(report.caption, "Kestrowan软件");
   EXPECT_EQ(report.icon, MessageIcon::Error);
   EXPECT_NE(report.text.find("VARN.mdb"), std::string::npos);
-  EXPECT_NE(report.text.find("unable to open database file"), std::string::npos);
-  EXPECT_EQ(report.text.back(), '.');
+  EXPECT_NE(report.text.find("文件不存在或打不开"), std::string::npos) << report.text;
+  EXPECT_EQ(WithFullStop(report.text), report.text);  // its own Chinese full stop
   EXPECT_TRUE(w().isVisible());
   EXPECT_EQ(w().ComboBox1->count(), 0);  // the creation stopped before the selector
   EXPECT_FALSE(w().btn_empty->isVisible());

@@ -533,7 +533,8 @@ TEST_F(LoopsAndLateClicks, SelectorStaysDisabledWhenShowAllIsChosenDuringSteppin
   EXPECT_FALSE(w().ComboBox1->isEnabled());
   EXPECT_EQ(w().ComboBox1->currentIndex(), 2);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, "mode is locked.");
+  EXPECT_EQ(ui_.messages[0].text,
+            "数据库文件 " + dir_.path() + "VARN.mdb 出错：数据库不能执行这条语句（mode is locked）。");
 }
 
 TEST_F(Restore, FailingSaveOfARestoredSwitchEndsTheRestore) {
@@ -544,7 +545,8 @@ TEST_F(Restore, FailingSaveOfARestoredSwitchEndsTheRestore) {
   w().show();
   Pump();
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, "settings are locked.");
+  EXPECT_EQ(ui_.messages[0].text, "数据库文件 " + dir_.path() +
+                                      "VARN.mdb 出错：数据库不能执行这条语句（settings are locked）。");
   EXPECT_TRUE(w().cb_accurate->isChecked());        // the control shows its new state
   EXPECT_TRUE(w().Edit1->text().isEmpty());          // A3 and what follows were not applied
   EXPECT_EQ(FromQ(w().windowTitle()), "Form_grade_hospital");
