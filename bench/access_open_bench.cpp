@@ -121,7 +121,9 @@ void BM_OpenAccessAndReadEveryRow(benchmark::State& state) {
 void BM_OpenAccessUntilFirstSearch(benchmark::State& state) {
   Fixture& f = Shared();
   if (!f.error.empty()) return state.SkipWithError(f.error.c_str());
+  double memory = 0;
   for (auto _ : state) {
+    const double before = ResidentMb();
     store::AdoConnection connection;
     connection.SetConnectionString(store::BuildConnectionText(f.folder));
     connection.Open();
@@ -129,7 +131,9 @@ void BM_OpenAccessUntilFirstSearch(benchmark::State& state) {
     query.SetSql(store::FuzzySearchStatement(0, "医嘱"));
     query.Open();
     if (query.RecordCount() == 0) state.SkipWithError("the search found nothing");
+    memory = std::max(memory, ResidentMb() - before);
   }
+  state.counters["memory_MB"] = memory;  // the copy in memory and the search's result
 }
 
 }  // namespace
