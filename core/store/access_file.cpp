@@ -33,9 +33,10 @@ constexpr const char* kNewSettings[][2] = {
     {"A5", "1"},
 };
 
-// Text values are bound into buffers of this size; a longer memo is read
-// again whole (ReadWholeMemo), since the library cuts what it binds there.
-constexpr size_t kBindSize = 16384;
+// Text values are bound into buffers of this size (a text column holds at
+// most 255 characters); a longer memo is read again whole (ReadWholeMemo),
+// since the library cuts what it binds there.
+constexpr size_t kBindSize = 4096;
 // Where a row's offset ends and its flags begin, in a data page's row table.
 constexpr int kRowOffsetMask = 0x1fff;
 
