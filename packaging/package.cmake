@@ -78,7 +78,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # zelvoran_<version>_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries that the program and the control are linked against, as
-# dpkg-shlibdeps finds them, and what they load or show at run time: Qt's
+# dpkg-shlibdeps finds them (libmdb3, the Access reader, among them), and what they load or show at run time: Qt's
 # platform plugins, the CJK font and Qt's Chinese translations.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei, qt6-translations-l10n")

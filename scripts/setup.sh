@@ -20,7 +20,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-pdf-dev libgl-dev libxcb1-dev
-  libsqlite3-dev libjpeg-dev fonts-wqy-microhei qt6-translations-l10n
+  libsqlite3-dev libjpeg-dev mdbtools-dev fonts-wqy-microhei qt6-translations-l10n
   libreoffice-calc-nogui libreoffice-writer-nogui
 )
 # The test suite and the benchmarks.

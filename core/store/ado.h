@@ -44,9 +44,10 @@ class AdoConnection {
 
   // Opens the file named by Data Source. Never creates a database and never
   // writes to a file that is not one: a missing file throws with the
-  // engine's message; an Access file, an empty file or any other file that
-  // is not an SQLite database throws one message that names the file and
-  // what was found in it; a file that another program keeps locked for
+  // engine's message; an Access file (known by its content) is read into
+  // memory and never written, its settings kept as for a read-only file
+  // below; an empty file or any other file that is not a database throws
+  // one message that names the file and what was found in it; a file that another program keeps locked for
   // longer than the wait (2 s) throws a message that names the file.
   //
   // A file that the user may read but not change in place (a read-only
@@ -65,15 +66,36 @@ class AdoConnection {
   // (then they hold only until the connection closes).
   bool SettingsKeptApart() const { return settingsKeptApart_; }
   const std::filesystem::path& SettingsFile() const { return settingsFile_; }
+  // Whether the criteria come from an Access file (always read-only).
+  bool AccessFile() const { return accessFile_; }
+
+  // The line for the browser's status bar (CP936), "" when there is nothing
+  // the user would not expect: where the settings are kept when the criteria
+  // come from an Access file, or when a folder of the user's own holds a
+  // VARN.mdb that cannot be written, or when the settings cannot be kept at
+  // all; and, once, that a damaged settings file was set aside.
+  std::string StatusNote() const;
+
+  // The file that a failing statement names in its message (CP936): the
+  // settings file for a write while the settings are kept apart, else VARN.mdb.
+  std::string FileShown(bool write) const;
 
  private:
   void OpenInPlace(const std::string& path);
-  void OpenWithSettingsApart(const std::string& path);
+  void OpenWithSettingsApart(const std::string& path, bool access);
+  // Opens the user's settings file (its path is put into `settings`), a
+  // damaged one set aside and started anew; a database in memory when there
+  // is no place for the file.
+  sqlite3* OpenSettingsFile(std::filesystem::path& settings);
 
   std::string connectionString_;
   sqlite3* db_ = nullptr;
   bool settingsKeptApart_ = false;
+  bool settingsApartUnexpected_ = false;
+  bool accessFile_ = false;
   std::filesystem::path settingsFile_;
+  std::string settingsNote_;
+  std::string sharedCopyKey_;  // the Access file's copy in memory this connection holds
 };
 
 class AdoQuery final : public Query {

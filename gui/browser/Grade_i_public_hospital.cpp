@@ -285,15 +285,10 @@ void TForm_grade_hospital::Create() {
 }
 
 void TForm_grade_hospital::ShowSettingsPlace() {
-  const bool apart = connection.SettingsKeptApart();
-  if (apart) {
-    const std::filesystem::path& file = connection.SettingsFile();
-    statusNote->setText(file.empty() ? ToQ("VARN.mdb 是只读的，设置只保留到程序退出为止。")
-                                     : ToQ("VARN.mdb 是只读的，设置保存在 ") + FromPath(file) +
-                                           ToQ("。"));
-    statusNote->setToolTip(statusNote->text());
-  }
-  statusNote->setVisible(apart);
+  const std::string note = connection.StatusNote();
+  statusNote->setText(ToQ(note));
+  statusNote->setToolTip(statusNote->text());
+  statusNote->setVisible(!note.empty());
   LayoutControls();
 }
 

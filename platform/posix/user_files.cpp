@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,6 +17,11 @@ bool MayChangeInPlace(const std::filesystem::path& file) {
   if (folder.empty()) folder = ".";
   return faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0 &&
          faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool OwnedByCallingUser(const std::filesystem::path& path) {
+  struct stat info {};
+  return stat(path.empty() ? "." : path.c_str(), &info) == 0 && info.st_uid == geteuid();
 }
 
 std::optional<std::filesystem::path> UserDataFolder() {

@@ -29,6 +29,8 @@ bool MayChangeInPlace(const std::filesystem::path& file) {
   return true;
 }
 
+bool OwnedByCallingUser(const std::filesystem::path&) { return false; }
+
 std::optional<std::filesystem::path> UserDataFolder() {
   const wchar_t* appData = _wgetenv(L"APPDATA");
   if (!appData || !*appData) return std::nullopt;

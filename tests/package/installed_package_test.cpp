@@ -115,7 +115,7 @@ TEST_F(InstalledPackage, InstallsAndRunsFromAReadOnlyFolderAsAnOrdinaryUser) {
             0);
   const std::string depends = Read(out + "depends");
   for (const char* package : {"libqt6widgets6", "libqt6pdf6",
-                              "libsqlite3-0", "libjpeg62-turbo", "qt6-qpa-plugins",
+                              "libsqlite3-0", "libmdb3", "libjpeg62-turbo", "qt6-qpa-plugins",
                               "fonts-wqy-microhei", "qt6-translations-l10n"})
     EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
   EXPECT_EQ(depends.find("libreoffice"), std::string::npos) << depends;
