@@ -192,8 +192,8 @@ TEST_F(BrowserWindow, MissingOrForeignDatabaseIsReportedOnceAndTheWindowStillSho
   Pump();
   EXPECT_TRUE(ui_.messages.empty()) << (ui_.messages.empty() ? "" : ui_.messages[0].text);
   EXPECT_EQ(FromQ(w().windowTitle()), "电子病历系统功能应用水平分级评价标准查询");
-  EXPECT_TRUE(w().StatusNote->isVisible());
-  EXPECT_TRUE(w().StatusNote->text().contains(QStringLiteral("Access")));
+  EXPECT_TRUE(w().statusNote->isVisible());
+  EXPECT_TRUE(w().statusNote->text().contains(QStringLiteral("Access")));
   EXPECT_TRUE(ReadFileBytes(dir_.path() + "VARN.mdb") == access);
 }
 
