@@ -2,7 +2,7 @@
 # Installs the Debian packages that are missing, then configures and builds
 # the project into ./build.
 #
-#   scripts/setup.sh [--tests] [--package] [--headless] [--packages-only]
+#   scripts/setup.sh [--tests] [--package] [--headless] [--tables] [--packages-only]
 #
 # Without options: what building and running the program needs. --tests adds
 # what building and running the test suite and the benchmarks needs (the
@@ -11,7 +11,8 @@
 # Debian package) and builds the suite; --package adds the tools that build
 # and check the Debian package (scripts/package.sh); --headless adds the virtual display,
 # the window tool and the screenshot tools with which run.sh shows the program
-# on a machine without a display. --packages-only installs and stops.
+# on a machine without a display; --tables adds the input of
+# scripts/make_gbk_initials.py. --packages-only installs and stops.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -34,6 +35,10 @@ test_packages=(
 package_packages=(dpkg-dev lintian desktop-file-utils appstream)
 # Showing the program without a display.
 headless_packages=(xvfb xauth imagemagick xdotool)
+# Taking the pinyin readings again (scripts/make_gbk_initials.py reads
+# Unihan from unicode-data). The build reads only the committed table
+# data/gbk_initials.txt, so neither building nor testing needs these.
+table_packages=(unicode-data python3)
 
 tests=0
 packages_only=0
@@ -42,6 +47,7 @@ for arg in "$@"; do
     --tests) tests=1; packages+=("${test_packages[@]}" "${package_packages[@]}") ;;
     --package) packages+=("${package_packages[@]}") ;;
     --headless) packages+=("${headless_packages[@]}") ;;
+    --tables) packages+=("${table_packages[@]}") ;;
     --packages-only) packages_only=1 ;;
     *) echo "setup.sh: unknown option $arg" >&2; exit 2 ;;
   esac

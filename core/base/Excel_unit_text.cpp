@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -62,13 +63,23 @@ bool ContainsFolded(std::string_view haystack, std::string_view foldedNeedle) {
   if (n == 0 || n > haystack.size()) return false;
   const char first = foldedNeedle[0];
   const char firstLower = ascii::ToLower(first);
-  const size_t last = haystack.size() - n;
-  for (size_t i = 0; i <= last; ++i) {
-    const char h = haystack[i];
-    if (h != first && h != firstLower) continue;
+  // Candidates are the places of the first byte (in either case), found by
+  // memchr, which skips the bytes between far faster than a loop compares them.
+  const char* const begin = haystack.data();
+  const char* const end = begin + (haystack.size() - n + 1);
+  const auto next = [end](const char* from, char c) {
+    const void* at = from < end ? std::memchr(from, c, static_cast<size_t>(end - from)) : nullptr;
+    return at ? static_cast<const char*>(at) : end;
+  };
+  const char* upper = next(begin, first);
+  const char* lower = first == firstLower ? end : next(begin, firstLower);
+  while (upper != end || lower != end) {
+    const char* at = std::min(upper, lower);
     size_t j = 1;
-    while (j < n && ascii::ToUpper(haystack[i + j]) == foldedNeedle[j]) ++j;
+    while (j < n && ascii::ToUpper(at[j]) == foldedNeedle[j]) ++j;
     if (j == n) return true;
+    if (at == upper) upper = next(at + 1, first);
+    if (at == lower) lower = next(at + 1, firstLower);
   }
   return false;
 }

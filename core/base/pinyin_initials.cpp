@@ -1,6 +1,7 @@
 #include "core/base/pinyin_initials.h"
 
 #include <array>
+#include <map>
 
 #include "platform/codepage.h"
 
@@ -14,29 +15,11 @@ constexpr int kLeads = 0xFE - kFirstLead + 1;
 constexpr int kFirstTrail = 0x40;
 constexpr int kTrails = 0xFE - kFirstTrail + 1;
 
-// GB2312 level 1 (B0A1 to D7F9) is ordered by pinyin: each initial covers one
-// run of codes, starting at these. No character there begins with i, u or v.
-struct RangeStart {
-  unsigned code;
-  char initial;
-};
-constexpr RangeStart kLevel1Starts[] = {
-    {0xB0A1, 'a'}, {0xB0C5, 'b'}, {0xB2C1, 'c'}, {0xB4EE, 'd'}, {0xB6EA, 'e'}, {0xB7A2, 'f'},
-    {0xB8C1, 'g'}, {0xB9FE, 'h'}, {0xBBF7, 'j'}, {0xBFA6, 'k'}, {0xC0AC, 'l'}, {0xC2E8, 'm'},
-    {0xC4C3, 'n'}, {0xC5B6, 'o'}, {0xC5BE, 'p'}, {0xC6DA, 'q'}, {0xC8BB, 'r'}, {0xC8F6, 's'},
-    {0xCBFA, 't'}, {0xCDDA, 'w'}, {0xCEF4, 'x'}, {0xD1B9, 'y'}, {0xD4D1, 'z'}};
-constexpr unsigned kLevel1End = 0xD7F9;
+// A set of initials: bit 0 to 25 for a to z, bit 26 to 35 for 0 to 9.
+using InitialSet = uint64_t;
 
-bool IsLevel1(unsigned code) {
-  const unsigned trail = code & 0xFF;
-  return code >= kLevel1Starts[0].code && code <= kLevel1End && trail >= 0xA1 && trail <= 0xFE;
-}
-
-char Level1Initial(unsigned code) {
-  char initial = 0;
-  for (const RangeStart& start : kLevel1Starts)
-    if (code >= start.code) initial = start.initial;
-  return initial;
+constexpr int BitOf(unsigned char c) {
+  return c >= 'a' && c <= 'z' ? c - 'a' : c >= 'A' && c <= 'Z' ? c - 'A' : c >= '0' && c <= '9' ? 26 + c - '0' : -1;
 }
 
 int HexDigit(char c) {
@@ -47,6 +30,23 @@ int HexDigit(char c) {
 }
 
 bool IsTrailByte(unsigned char c) { return c >= kFirstTrail && c <= 0xFE && c != 0x7F; }
+
+// Full-width ０ to ９, Ａ to Ｚ and ａ to ｚ are A3B0 to A3B9, A3C1 to A3DA and
+// A3E1 to A3FA: their ASCII form, or 0.
+char FullWidthAscii(unsigned char lead, unsigned char trail) {
+  if (lead != 0xA3) return 0;
+  if (trail >= 0xB0 && trail <= 0xB9) return static_cast<char>('0' + trail - 0xB0);
+  if (trail >= 0xC1 && trail <= 0xDA) return static_cast<char>('A' + trail - 0xC1);
+  if (trail >= 0xE1 && trail <= 0xFA) return static_cast<char>('a' + trail - 0xE1);
+  return 0;
+}
+
+// Letters lower-cased, digits kept, any other ASCII byte 0.
+char AsciiCode(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+  if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return static_cast<char>(c);
+  return 0;
+}
 
 // One character of UTF-8 text at `at`: its code point and length in bytes. A
 // broken sequence is one byte long and decodes to U+FFFD.
@@ -69,129 +69,200 @@ Decoded DecodeUtf8(std::string_view s, size_t at) {
   return {codePoint, length};
 }
 
-// Letters lower-cased, digits kept, any other ASCII byte 0.
-char AsciiInitial(unsigned char c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
-  if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return static_cast<char>(c);
-  return 0;
-}
+// The code of every GBK double-byte character, and the set each code byte
+// stands for. A single letter or digit is its own code; a larger set gets one
+// of the bytes that no letter or digit uses, in the order the table names
+// them. The generator checks that they suffice; a set beyond them would be
+// coded as its first letter.
+struct Tables {
+  std::array<unsigned char, kLeads * kTrails> gbk{};
+  std::array<InitialSet, 256> setOfCode{};
+};
 
-using Table = std::array<char, kLeads * kTrails>;
+Tables BuildTables() {
+  Tables tables;
+  for (int c = 1; c < 0x80; ++c)
+    if (AsciiCode(static_cast<unsigned char>(c)) == c) tables.setOfCode[c] = InitialSet{1} << BitOf(c);
+  std::vector<unsigned char> freeCodes;
+  for (int c = 0x80; c <= 0xFF; ++c) freeCodes.push_back(static_cast<unsigned char>(c));
+  for (int c = 1; c < 0x80; ++c)
+    if (BitOf(static_cast<unsigned char>(c)) < 0) freeCodes.push_back(static_cast<unsigned char>(c));
+  std::map<InitialSet, unsigned char> codeOfSet;
 
-// The whole GBK double-byte area: the generated table's letters, with the
-// first-level characters filled in from their ranges.
-Table BuildTable() {
-  Table table{};
   std::string_view text = kGbkInitialsText;
   while (!text.empty()) {
     const size_t eol = text.find('\n');
     const std::string_view line = text.substr(0, eol);
     text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
-    // "<lead in hex> <one mark per trail byte 40 to FE>"; "#" starts a comment.
+    // "<lead in hex> <one mark per trail byte 40 to FE>": a letter, "-", or
+    // letters in brackets; "#" starts a comment.
     if (line.size() < 3 || line[0] == '#' || line[2] != ' ') continue;
     const int hi = HexDigit(line[0]), lo = HexDigit(line[1]);
     if (hi < 0 || lo < 0) continue;
     const int lead = hi * 16 + lo;
     if (lead < kFirstLead || lead > 0xFE) continue;
-    const std::string_view marks = line.substr(3);
-    for (size_t t = 0; t < marks.size() && t < static_cast<size_t>(kTrails); ++t) {
-      const char mark = marks[t];
-      if (mark >= 'a' && mark <= 'z') table[(lead - kFirstLead) * kTrails + t] = mark;
+    size_t at = 3;
+    for (int trail = 0; trail < kTrails && at < line.size(); ++trail) {
+      unsigned char code = 0;
+      if (line[at] == '(') {
+        const size_t close = line.find(')', at);
+        if (close == std::string_view::npos) break;
+        InitialSet set = 0;
+        for (size_t k = at + 1; k < close; ++k)
+          if (BitOf(static_cast<unsigned char>(line[k])) >= 0) set |= InitialSet{1} << BitOf(line[k]);
+        if (set) {
+          auto [it, added] = codeOfSet.try_emplace(set, 0);
+          if (added) {
+            if (codeOfSet.size() <= freeCodes.size()) {
+              it->second = freeCodes[codeOfSet.size() - 1];
+              tables.setOfCode[it->second] = set;
+            } else {
+              it->second = static_cast<unsigned char>(line[at + 1]);
+            }
+          }
+          code = it->second;
+        }
+        at = close + 1;
+      } else {
+        code = static_cast<unsigned char>(AsciiCode(static_cast<unsigned char>(line[at])));
+        ++at;
+      }
+      tables.gbk[(lead - kFirstLead) * kTrails + trail] = code;
     }
   }
-  for (unsigned code = kLevel1Starts[0].code; code <= kLevel1End; ++code)
-    if (IsLevel1(code))
-      table[((code >> 8) - kFirstLead) * kTrails + ((code & 0xFF) - kFirstTrail)] = Level1Initial(code);
-  return table;
+  for (int trail = 0xB0; trail <= 0xFA; ++trail)
+    if (const char c = FullWidthAscii(0xA3, static_cast<unsigned char>(trail)))
+      tables.gbk[(0xA3 - kFirstLead) * kTrails + (trail - kFirstTrail)] =
+          static_cast<unsigned char>(AsciiCode(static_cast<unsigned char>(c)));
+  return tables;
 }
 
-const Table& Initials() {
-  static const Table table = BuildTable();
-  return table;
+const Tables& Codes() {
+  static const Tables tables = BuildTables();
+  return tables;
 }
 
-// The same initials indexed by Unicode code point (the Basic Multilingual
+// The same codes indexed by Unicode code point (the Basic Multilingual
 // Plane, where every GBK character lies), each GBK code converted once.
-using UnicodeTable = std::array<char, 0x10000>;
+using UnicodeTable = std::array<unsigned char, 0x10000>;
 
 UnicodeTable BuildUnicodeTable() {
   UnicodeTable byCodePoint{};
-  const Table& table = Initials();
+  const Tables& tables = Codes();
   for (int lead = kFirstLead; lead <= 0xFE; ++lead) {
     for (int trail = kFirstTrail; trail <= 0xFE; ++trail) {
-      const char initial = table[(lead - kFirstLead) * kTrails + (trail - kFirstTrail)];
-      if (!initial) continue;
+      const unsigned char code = tables.gbk[(lead - kFirstLead) * kTrails + (trail - kFirstTrail)];
+      if (!code) continue;
       const char bytes[] = {static_cast<char>(lead), static_cast<char>(trail)};
       const std::string utf8 = platform::Cp936ToUtf8(std::string_view(bytes, 2));
       const char32_t c = DecodeUtf8(utf8, 0).codePoint;
-      if (c > 0x7F && c < byCodePoint.size() && !byCodePoint[c]) byCodePoint[c] = initial;
+      if (c > 0x7F && c < byCodePoint.size() && !byCodePoint[c]) byCodePoint[c] = code;
     }
   }
   return byCodePoint;
 }
 
-const UnicodeTable& InitialsByCodePoint() {
+const UnicodeTable& CodesByCodePoint() {
   static const UnicodeTable table = BuildUnicodeTable();
   return table;
 }
 
+// Length of the character at `i` of CP936 text: 2 for a lead byte with a
+// valid trail byte after it, else 1 (a stray lead byte stands alone).
+size_t CharLength(std::string_view s, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  return c >= kFirstLead && c <= 0xFE && i + 1 < s.size() &&
+                 IsTrailByte(static_cast<unsigned char>(s[i + 1]))
+             ? 2
+             : 1;
+}
 
 }  // namespace
 
-char PinyinInitialOf(unsigned char lead, unsigned char trail) {
-  if (lead < kFirstLead || lead > 0xFE || !IsTrailByte(trail)) return 0;
-  return Initials()[(lead - kFirstLead) * kTrails + (trail - kFirstTrail)];
-}
-
 std::string PinyinInitials(std::string_view cp936) {
-  const Table& table = Initials();
+  const Tables& tables = Codes();
   std::string out;
   out.reserve(cp936.size() / 2 + 1);
   for (size_t i = 0; i < cp936.size();) {
     const unsigned char c = static_cast<unsigned char>(cp936[i]);
-    if (c < 0x80) {
-      if (const char initial = AsciiInitial(c)) out += initial;
-      ++i;
-      continue;
-    }
-    // A lead byte without a valid trail byte after it is a stray byte: it
-    // gives nothing, and the byte after it is read on its own.
-    if (c >= kFirstLead && c <= 0xFE && i + 1 < cp936.size()) {
-      const unsigned char trail = static_cast<unsigned char>(cp936[i + 1]);
-      if (IsTrailByte(trail)) {
-        if (const char initial = table[(c - kFirstLead) * kTrails + (trail - kFirstTrail)])
-          out += initial;
-        i += 2;
-        continue;
-      }
-    }
-    ++i;
+    const size_t length = CharLength(cp936, i);
+    const char code = length == 1 ? (c < 0x80 ? AsciiCode(c) : 0)
+                                  : static_cast<char>(tables.gbk[(c - kFirstLead) * kTrails +
+                                                                 (static_cast<unsigned char>(cp936[i + 1]) - kFirstTrail)]);
+    if (code) out += code;
+    i += length;
   }
   return out;
 }
 
 void AppendPinyinInitialsOfUtf8(std::string_view utf8, std::string& out) {
-  const UnicodeTable& table = InitialsByCodePoint();
+  const UnicodeTable& table = CodesByCodePoint();
   for (size_t i = 0; i < utf8.size();) {
     const Decoded d = DecodeUtf8(utf8, i);
-    const char initial = d.codePoint < 0x80 ? AsciiInitial(static_cast<unsigned char>(d.codePoint))
-                         : d.codePoint < table.size() ? table[d.codePoint]
-                                                      : 0;
-    if (initial) out += initial;
+    const char code = d.codePoint < 0x80 ? AsciiCode(static_cast<unsigned char>(d.codePoint))
+                      : d.codePoint < table.size() ? static_cast<char>(table[d.codePoint])
+                                                   : 0;
+    if (code) out += code;
     i += d.length;
   }
 }
 
-bool IsInitialsKeyword(std::string_view text) {
-  if (text.empty()) return false;
-  for (unsigned char c : text)
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
-  return true;
+std::string InitialsOfCode(char code) {
+  const InitialSet set = Codes().setOfCode[static_cast<unsigned char>(code)];
+  std::string out;
+  for (int bit = 0; bit < 36; ++bit)
+    if (set >> bit & 1) out += static_cast<char>(bit < 26 ? 'a' + bit : '0' + bit - 26);
+  return out;
 }
 
-std::string AsciiLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+std::string FoldFullWidth(std::string_view cp936) {
+  std::string out;
+  out.reserve(cp936.size());
+  for (size_t i = 0; i < cp936.size();) {
+    const size_t length = CharLength(cp936, i);
+    const char ascii = length == 2 ? FullWidthAscii(static_cast<unsigned char>(cp936[i]),
+                                                    static_cast<unsigned char>(cp936[i + 1]))
+                                   : 0;
+    if (ascii)
+      out += ascii;
+    else
+      out.append(cp936.substr(i, length));
+    i += length;
+  }
   return out;
+}
+
+bool IsInitialsKeyword(std::string_view text) {
+  bool letter = false;
+  for (unsigned char c : FoldFullWidth(text)) {
+    const int bit = BitOf(c);
+    if (bit < 0) return false;
+    letter = letter || bit < 26;
+  }
+  return letter;
+}
+
+InitialsPattern::InitialsPattern(std::string_view keyword) {
+  const Tables& tables = Codes();
+  for (unsigned char k : keyword) {
+    ByteSet accept;
+    if (const int bit = BitOf(k); bit >= 0)
+      for (int b = 1; b < 256; ++b)
+        if (tables.setOfCode[b] >> bit & 1) accept.has[b] = 1;
+    accept_.push_back(accept);
+  }
+}
+
+size_t InitialsPattern::Find(std::string_view codes, size_t from) const {
+  const size_t n = accept_.size();
+  if (n == 0 || n > codes.size()) return std::string_view::npos;
+  const auto* s = reinterpret_cast<const unsigned char*>(codes.data());
+  const ByteSet& first = accept_[0];
+  for (size_t i = from, last = codes.size() - n; i <= last; ++i) {
+    if (!first.Has(s[i])) continue;
+    size_t j = 1;
+    while (j < n && accept_[j].Has(s[i + j])) ++j;
+    if (j == n) return i;
+  }
+  return std::string_view::npos;
 }

@@ -1,7 +1,7 @@
 #include "core/browser/line_cache.h"
 
 #include "core/base/Excel_unit.h"
-#include "core/base/pinyin_initials.h"
+#include "core/base/keyword_match.h"
 
 std::string CriterionLine(const store::Query& query, int k) {
   std::string line = query.Field(0);
@@ -27,14 +27,10 @@ void LineCache::Append(std::string_view text) {
 
 void FilterLineCache(const LineCache& cache, std::string_view searchText, MemoLines& suggestions) {
   suggestions.Clear();
-  const std::string needle = AsciiUpper(searchText);
-  const bool byInitials = IsInitialsKeyword(searchText);
-  const std::string initialsNeedle = AsciiLower(searchText);
+  const KeywordMatch key(searchText);
   for (int i = 0; i < cache.Count(); ++i) {
     const std::string_view line = cache.Line(i);
-    if (ContainsFolded(line, needle) ||
-        (byInitials && cache.Initials(i).find(initialsNeedle) != std::string_view::npos))
-      suggestions.Append(line);
+    if (key.Matches(line, cache.Initials(i))) suggestions.Append(line);
   }
   if (suggestions.Count() == 0) suggestions.Append(kNoMatchMessage);
 }

@@ -26,7 +26,8 @@ class LineCache {
   void Append(std::string_view text);
   int Count() const { return lines_.Count(); }
   std::string_view Line(int i) const { return lines_.Line(i); }
-  // The initials of Line(i), the line as it is read and matched.
+  // The coded initials of Line(i) (PinyinInitials), the line as it is read
+  // and matched.
   std::string_view Initials(int i) const { return initials_.at(static_cast<size_t>(i)); }
 
  private:
@@ -34,11 +35,9 @@ class LineCache {
   std::vector<std::string> initials_;
 };
 
-// Fills `suggestions` with the cached lines that contain `searchText`
-// (ASCII letters folded, bytes compared), or with the no-match message. A
-// search text of ASCII letters only also finds the lines whose initials
-// contain it ("yzcl" finds a line holding 医嘱处理). Each line comes once,
-// in the cache's order.
+// Fills `suggestions` with the cached lines that the search text matches
+// (KeywordMatch, core/base/keyword_match.h), or with the no-match message.
+// Each line comes once, in the cache's order.
 void FilterLineCache(const LineCache& cache, std::string_view searchText, MemoLines& suggestions);
 
 // The picked value for a clicked suggestion line: its serial number, the whole

@@ -8,6 +8,7 @@
 #include <optional>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 
 #include "core/base/pinyin_initials.h"
@@ -119,24 +120,34 @@ std::string NotAnSqliteDatabase(const std::string& utf8Path) {
   return prefix + "它不是 SQLite 数据库，可能已经损坏或是别的文件" + unchanged;
 }
 
-// pinyin_initials(a, b, ...): the pinyin initials of its arguments joined
-// as text, a NULL joining as nothing; NULL when every argument is NULL (as
-// the & join gives). Taking the columns one by one spares the statement a
-// second join of the eight columns.
-void PinyinInitialsFunction(sqlite3_context* context, int argc, sqlite3_value** args) {
+// pinyin_match(keyword, a, b, ...): 1 when the keyword matches the pinyin
+// initials of a, b, ... joined as text (a NULL joining as nothing), else 0.
+// Taking the columns one by one spares the statement a second join of the
+// eight columns. The keyword's pattern is kept with the statement while it
+// runs, so it is built once and not once per row.
+void PinyinMatchFunction(sqlite3_context* context, int argc, sqlite3_value** args) {
   try {
-    std::string initials;
-    bool allNull = true;
-    for (int i = 0; i < argc; ++i) {
-      if (sqlite3_value_type(args[i]) == SQLITE_NULL) continue;
-      allNull = false;
-      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[i]));
-      if (text) AppendPinyinInitialsOfUtf8(std::string_view(text, sqlite3_value_bytes(args[i])), initials);
+    if (argc < 1 || sqlite3_value_type(args[0]) == SQLITE_NULL) {
+      sqlite3_result_int(context, 0);
+      return;
     }
-    if (allNull)
-      sqlite3_result_null(context);
-    else
-      sqlite3_result_text(context, initials.data(), static_cast<int>(initials.size()), SQLITE_TRANSIENT);
+    std::unique_ptr<InitialsPattern> built;
+    const auto* pattern = static_cast<const InitialsPattern*>(sqlite3_get_auxdata(context, 0));
+    if (!pattern) {
+      const auto* keyword = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+      built = std::make_unique<InitialsPattern>(
+          std::string_view(keyword ? keyword : "", static_cast<size_t>(sqlite3_value_bytes(args[0]))));
+      pattern = built.get();
+    }
+    std::string initials;
+    for (int i = 1; i < argc; ++i)
+      if (const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[i])))
+        AppendPinyinInitialsOfUtf8(std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(args[i]))),
+                                   initials);
+    sqlite3_result_int(context, pattern->FoundIn(initials) ? 1 : 0);
+    // Handed over last: SQLite may free it at once when it cannot keep it.
+    if (built)
+      sqlite3_set_auxdata(context, 0, built.release(), [](void* p) { delete static_cast<InitialsPattern*>(p); });
   } catch (const std::exception& e) {
     sqlite3_result_error(context, e.what(), -1);
   }
@@ -203,8 +214,8 @@ sqlite3* OpenAndCheck(const std::string& target, int flags, const std::string& f
   if (rc == SQLITE_OK) {
     // Waits for a lock that another program holds, from the first statement on.
     sqlite3_busy_timeout(db, kBusyWaitMs);
-    rc = sqlite3_create_function_v2(db, kInitialsFunction, -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                    nullptr, PinyinInitialsFunction, nullptr, nullptr, nullptr);
+    rc = sqlite3_create_function_v2(db, kInitialsMatchFunction, -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                    nullptr, PinyinMatchFunction, nullptr, nullptr, nullptr);
   }
   if (rc == SQLITE_OK) {
     // SQLite opens lazily; read the schema now so a file that is not a

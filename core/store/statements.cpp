@@ -35,18 +35,22 @@ std::string SettingsUpdate(std::string_view code, std::string_view value) {
          "' where record_code = '" + std::string(code) + "';";
 }
 
-std::string FuzzySearchStatement(int k, std::string_view s) {
-  const std::string quoted = QuoteText(s);
+std::string KeywordCondition(const std::string& operand, const std::string& columns,
+                             std::string_view s) {
+  const std::string literal = operand + " like '%" + QuoteText(s) + "%'";
+  const std::string folded = FoldFullWidth(s);
   const bool byInitials = IsInitialsKeyword(s);
-  // "<operand> like '%s%'"; a keyword of ASCII letters only also matches the
-  // operand's pinyin initials ("yzcl" finds 医嘱处理), through the function
-  // that every connection registers (AdoConnection::Open).
-  // The function takes the columns one by one ("a,b"), the like their join.
+  if (folded == s && !byInitials) return literal;
+  std::string condition = "(" + literal;
+  if (folded != s) condition += " or " + operand + " like '%" + QuoteText(folded) + "%'";
+  if (byInitials)
+    condition += std::string(" or ") + kInitialsMatchFunction + "('" + QuoteText(folded) + "'," + columns + ")";
+  return condition + ")";
+}
+
+std::string FuzzySearchStatement(int k, std::string_view s) {
   const auto like = [&](const std::string& operand, const std::string& columns, bool trailingBlank) {
-    std::string condition =
-        byInitials ? " (" + operand + " like '%" + quoted + "%' or " + kInitialsFunction + "(" +
-                         columns + ") like '%" + quoted + "%')"
-                   : " " + operand + " like '%" + quoted + "%'";
+    std::string condition = " " + KeywordCondition(operand, columns, s);
     if (trailingBlank) condition += ' ';
     return condition;
   };
@@ -67,7 +71,7 @@ std::string SerialFilterStatement(std::string_view n, std::string_view s) {
     return FuzzyHead() + " serrial_number = " + std::string(n) + " " + "order by serrial_number asc";
   return FuzzyHead() +
          " serrial_number in (select serrial_number from Public_hospital_assessment where " +
-         kJoinedColumns + " like '%" + QuoteText(s) + "%') " + "order by serrial_number asc";
+         KeywordCondition(kJoinedColumns, kEightColumns, s) + ") " + "order by serrial_number asc";
 }
 
 std::string SteppingStatement(std::string_view v) {

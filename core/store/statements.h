@@ -70,17 +70,29 @@ inline constexpr const char* kSettingMode = "A5";         // "0" show all, "1" r
 // code is kSettingField, kSettingMatchKind, kSettingSearchText or kSettingMode.
 std::string SettingsUpdate(std::string_view code, std::string_view value);
 
-// The SQL function, registered on every connection, that gives the pinyin
-// initials (PinyinInitials) of its arguments joined as text; NULL when all
-// of them are NULL.
-inline constexpr const char* kInitialsFunction = "pinyin_initials";
+// The SQL function, registered on every connection, that matches a keyword
+// of letters and digits against the pinyin initials of its further arguments
+// joined as text (pinyin_match('yzcl', a, b)): 1 when a run of their
+// characters spells the keyword by initials, any reading of a character
+// counting (InitialsPattern), else 0.
+inline constexpr const char* kInitialsMatchFunction = "pinyin_match";
 
-// The fuzzy keyword search for selector index k and (trimmed) search text s.
-// A keyword of ASCII letters only also matches the pinyin initials of the
-// column (or of the eight joined).
+// The condition with which a search text s is looked for in `operand` (a
+// column, or the eight joined), `columns` being the same column(s) separated
+// by commas: "<operand> like '%s%'"; when folding full-width letters and
+// digits changes s, also a like over the folded text; and for a keyword of
+// letters and digits (IsInitialsKeyword), also the initials match. Either of
+// the latter makes the condition a bracketed "or".
+std::string KeywordCondition(const std::string& operand, const std::string& columns,
+                             std::string_view s);
+
+// The fuzzy keyword search for selector index k and (trimmed) search text s,
+// over the column k names or the eight joined (KeywordCondition).
 std::string FuzzySearchStatement(int k, std::string_view s);
 
-// The serial filter: serial number n when not empty, else a like over s.
+// The serial filter: serial number n when not empty, else the criteria whose
+// eight joined columns match s (KeywordCondition), so that a search text
+// restored at start-up finds by initials as the typed search does.
 std::string SerialFilterStatement(std::string_view n, std::string_view s);
 
 // Column stepping over the picked value v.

@@ -66,11 +66,13 @@ TEST_F(InitialsSearch, KeywordsFindTheirCriteriaInBothModes) {
       {0, "YZCL", {"1"}},               // letter case folded
       {0, "yz", {"1", "3", "5", "6"}},  // initials, and literally "yz survey"; each once, in order
       {0, "xz", {"3"}},                 // 行政: 行 read as x
-      {0, "hz", {}},                    // ... not as h
-      {0, "jyz", {"3"}},                // 3级：医嘱 gives 3jyz
-      {0, "3jyz", {}},                  // a digit: literal search only
+      {0, "hz", {"3"}},                 // ... or as h
+      {0, "jyz", {"3", "6"}},           // 3级：医嘱 gives 3jyz; 期 of 长期医嘱 is also read ji
+      {0, "3jyz", {"3"}},               // digits kept
+      {0, "ＣＱ", {"6"}},               // full-width letters folded
       {0, "sqhl", {"4"}},               // second-level 疝
-      {0, "cqyz", {"6"}},               // 长期医嘱: 长 as c, from its code's range
+      {0, "cqyz", {"6"}},               // 长期医嘱: 长 as c ...
+      {0, "zqyz", {"6"}},               // ... or as z
       {0, "ysbf", {"1"}},               // across two joined columns: 医师 + 病房
       {0, "医嘱", {"1", "3", "6"}},     // Chinese: literal as before
       {0, "yz sh", {}},                 // an inner blank: literal only
@@ -92,6 +94,15 @@ TEST_F(InitialsSearch, KeywordsFindTheirCriteriaInBothModes) {
       EXPECT_EQ(w().suggestionList->isVisible(), !fuzzy);
     }
   }
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+// A keyword of initials saved in exact mode is searched again at start-up as
+// the typed search finds it: the list and the grid both show 病房医嘱处理.
+TEST_F(InitialsSearch, ExactModeRestoreFindsByInitials) {
+  Open(Criteria(), {"0", "精确", "yzcl", "标题", "1"});
+  EXPECT_EQ(SuggestedSerials(w()), Serials{"1"});
+  EXPECT_EQ(GridSerials(w()), Serials{"1"});
   EXPECT_TRUE(ui_.messages.empty());
 }
 

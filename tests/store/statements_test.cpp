@@ -42,24 +42,23 @@ TEST(StatementTexts, KeywordSearch) {
   const std::string head =
       "select  " + kEight + " from Public_hospital_assessment where";
   const std::string tail = " order by serrial_number asc  ";
-  EXPECT_EQ(store::FuzzySearchStatement(0, "ab1"), head + " " + kJoined + " like '%ab1%' " + tail);
+  EXPECT_EQ(store::FuzzySearchStatement(0, "ab-1"), head + " " + kJoined + " like '%ab-1%' " + tail);
   EXPECT_EQ(store::FuzzySearchStatement(0, ""), head + " " + kJoined + " like '%%' " + tail);
   EXPECT_EQ(store::FuzzySearchStatement(1, "x y"), head + " project_number like '%x y%' " + tail);
   EXPECT_EQ(store::FuzzySearchStatement(3, ""), head + " job_role is null " + tail);
   EXPECT_EQ(store::FuzzySearchStatement(8, "评"), head + " scoring_criteria like '%评%' " + tail);
   EXPECT_EQ(store::FuzzySearchStatement(8, ""), head + " scoring_criteria is null " + tail);
   // No item selected: no blank after the closing quote.
-  EXPECT_EQ(store::FuzzySearchStatement(-1, "ab1"), head + " " + kJoined + " like '%ab1%'" + tail);
-  // A keyword of letters only also matches the pinyin initials.
-  EXPECT_EQ(store::FuzzySearchStatement(0, "Ab"),
-            head + " (" + kJoined + " like '%Ab%' or pinyin_initials(" + kEight +
-                ") like '%Ab%') " + tail);
-  EXPECT_EQ(store::FuzzySearchStatement(1, "x"),
-            head + " (project_number like '%x%' or pinyin_initials(project_number) like '%x%') " +
-                tail);
-  EXPECT_EQ(store::FuzzySearchStatement(-1, "ab"),
-            head + " (" + kJoined + " like '%ab%' or pinyin_initials(" + kEight + ") like '%ab%')" +
-                tail);
+  EXPECT_EQ(store::FuzzySearchStatement(-1, "ab-1"), head + " " + kJoined + " like '%ab-1%'" + tail);
+  // A keyword of letters and digits also matches the pinyin initials; a
+  // full-width letter or digit is also looked for in its ASCII form.
+  EXPECT_EQ(store::FuzzySearchStatement(0, "Ab1"),
+            head + " (" + kJoined + " like '%Ab1%' or pinyin_match('Ab1'," + kEight + ")) " + tail);
+  EXPECT_EQ(store::FuzzySearchStatement(1, "ｘ"),
+            head + " (project_number like '%ｘ%' or project_number like '%x%' or "
+                   "pinyin_match('x',project_number)) " + tail);
+  EXPECT_EQ(store::FuzzySearchStatement(-1, "１-"),
+            head + " (" + kJoined + " like '%１-%' or " + kJoined + " like '%1-%')" + tail);
   EXPECT_EQ(store::FuzzySearchStatement(9, ""), head + " " + kJoined + " like '%%'" + tail);
   // An apostrophe is doubled, wildcards stay as typed.
   EXPECT_EQ(store::FuzzySearchStatement(2, "a'b%_"), head + " project_code like '%a''b%_%' " + tail);
@@ -73,6 +72,12 @@ TEST(StatementTexts, SerialFilterAndStepping) {
             eightHead +
                 " serrial_number in (select serrial_number from Public_hospital_assessment where " +
                 kJoined + " like '%abc-d%') order by serrial_number asc");
+  // A search text restored at start-up finds by initials as a typed one.
+  EXPECT_EQ(store::SerialFilterStatement("", "yzcl"),
+            eightHead +
+                " serrial_number in (select serrial_number from Public_hospital_assessment where (" +
+                kJoined + " like '%yzcl%' or pinyin_match('yzcl'," + kEight +
+                "))) order by serrial_number asc");
 
   const std::string nineHead = "select  serrial_number," + kEight +
                                " from Public_hospital_assessment  where serrial_number ";
@@ -88,8 +93,10 @@ TEST(StatementTexts, SerialFilterAndStepping) {
 TEST_F(StoreTest, SerialFilterAndSteppingFindTheirCriteria) {
   OpenWith({{12, {"p12", "c12", "r", "o", "b", "s", "f", "末12"}},
             {3, {"p3", "abc-d"}},
-            {40, {"p40", "xabc-dx"}}});
+            {40, {"p40", "xabc-dx"}},
+            {41, {"p41", "药品调配"}}});
   EXPECT_EQ(Column(store::SerialFilterStatement("12", "12-abc")), Strings{"p12"});
+  EXPECT_EQ(Column(store::SerialFilterStatement("", "yptp")), Strings{"p41"});
   EXPECT_EQ(Column(store::SerialFilterStatement("", "abc-d")), (Strings{"p3", "p40"}));
   EXPECT_EQ(Column(store::SerialFilterStatement("99", "99")), Strings{});
   EXPECT_EQ(Column(store::SteppingStatement("12"), 8), Strings{"末12"});
