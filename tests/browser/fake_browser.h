@@ -84,6 +84,8 @@ struct FakeView final : BrowserView, EventPump {
   std::vector<bool> exports;  // one per export, true where it was refused
   std::function<void()> meanwhile;  // runs at the next pump, once
   std::vector<std::function<void()>> later;
+  std::vector<Highlights> lineMatches;
+  std::map<int, std::vector<Highlights>> gridMatches;  // by grid row
 
   void ShowTitle(const std::string& t) override { title = t; }
   void ShowFieldItems(const std::vector<std::string>& i) override { items = i; }
@@ -94,15 +96,18 @@ struct FakeView final : BrowserView, EventPump {
   void ShowControlStates(const ControlStates& c) override { controls = c; }
   void FocusSearchBox() override {}
   void ShowSuggestionList(bool v) override { listVisible = v; }
-  void ShowSuggestions(const MemoLines& m) override {
+  void ShowSuggestions(const MemoLines& m, const std::vector<Highlights>& h) override {
     lines.clear();
     for (int i = 0; i < m.Count(); ++i) lines.emplace_back(m.Line(i));
+    lineMatches = h;
   }
   void MarkSuggestion(int line) override { marked = line; }
   void ShowProgress(int p, int m, bool w) override {
     position = p, maximum = m, windowBar = w, highest = std::max(highest, p);
   }
-  void ShowRowsNow() override {}
+  void ShowGridMatches(int row, const std::vector<Highlights>& cells) override {
+    gridMatches[row] = cells;
+  }
   void OpenProgressWindow() override { ++windowOpened; }
   void CloseProgressWindow() override { ++windowClosed; }
   void ShowError(const std::string& m) override { errors.push_back(m); }
