@@ -67,6 +67,7 @@ SuggestionMemo::SuggestionMemo(QWidget* parent)
 void SuggestionMemo::ShowLines(const QStringList& lines, const std::vector<TextRanges>& matches) {
   lines_ = lines;
   matches_ = matches;
+  markedLine_ = -1;
   LayOutLines();
 }
 
@@ -112,7 +113,9 @@ void SuggestionMemo::LayOutLines() {
 
 void SuggestionMemo::resizeEvent(QResizeEvent* event) {
   QPlainTextEdit::resizeEvent(event);
-  if (viewport()->width() != laidOutWidth_ && !matches_.empty()) LayOutLines();
+  if (viewport()->width() == laidOutWidth_ || matches_.empty()) return;
+  LayOutLines();
+  if (markedLine_ >= 0) SelectLine(markedLine_);  // the picked line stays marked
 }
 
 int SuggestionMemo::SelectionStartLine() const {
@@ -123,6 +126,7 @@ int SuggestionMemo::SelectionStartLine() const {
 void SuggestionMemo::SelectLine(int line) {
   const QTextBlock block = document()->findBlockByNumber(line);
   if (!block.isValid()) return;
+  markedLine_ = line;
   // The caret goes to the line's beginning and the selection reaches back to
   // its end, so the list scrolls to show where the line begins, not where a
   // long line ends.

@@ -90,5 +90,6 @@ class SuggestionMemo final : public QPlainTextEdit {
   QStringList lines_;
   std::vector<TextRanges> matches_;
   int laidOutWidth_ = -1;
+  int markedLine_ = -1;
   MatchHighlighter* highlighter_;
 };
