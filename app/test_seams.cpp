@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QSaveFile>
 #include <QTimer>
 #include <QWidget>
@@ -83,6 +84,8 @@ QString DescribeWindows(QWidget* main) {
   if (!main) return lines.join(QLatin1Char('\n'));
   if (auto* edit = main->findChild<QLineEdit*>(QStringLiteral("Edit1")))
     line({QStringLiteral("search"), edit->text()});
+  if (auto* bar = main->findChild<QProgressBar*>(QStringLiteral("ProgressBar1")))
+    line({QStringLiteral("progress"), QString::number(bar->value())});
   if (auto* grid = main->findChild<QAbstractItemView*>(QStringLiteral("asg_hospital"))) {
     const QAbstractItemModel* model = grid->model();
     line({QStringLiteral("rows"), QString::number(model ? model->rowCount() : 0)});

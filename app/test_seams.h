@@ -17,8 +17,10 @@
 //   ZELVORAN_TEST_STATE=<file>  what the windows show, rewritten whole
 //       every 100 ms as UTF-8 lines "<what><TAB><value>...": "window" and
 //       the object name of each visible top-level window, "search" and the
-//       search box's text, "rows" and the grid's row count, "row" and the
-//       cells of each of the grid's first rows, "label", the object name
+//       search box's text, "progress" and the position of the main window's
+//       progress bar (above 0 while a fill runs), "rows" and the grid's row
+//       count, "row" and the cells of each of the grid's first rows,
+//       "label", the object name
 //       and the text of every visible label, "check", the object name, 1 or
 //       0 and the caption of every visible check box and radio button;
 //   ZELVORAN_TEST_END_NAME=<name>  the executable name (bare, or a full

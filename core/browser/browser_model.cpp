@@ -1,6 +1,7 @@
 #include "core/browser/browser_model.h"
 
-#include <optional>
+#include <algorithm>
+#include <utility>
 
 #include "core/base/Excel_unit.h"
 #include "core/browser/grid_ops.h"
@@ -59,10 +60,24 @@ void BrowserModel::SearchBoxDoubleClicked() {
 }
 
 void BrowserModel::SearchBoxKeyReleased(int virtualKey) {
-  gate_.Run([this, virtualKey] {
-    if (virtualKey == kVirtualKeyReturn) Search();
+  if (virtualKey != kVirtualKeyReturn) return;  // other keys start nothing
+  RunEndingSearchFill([this] { Search(); });
+}
+
+// A search fill runs for as long as its result has rows, at a pace a user can
+// watch, and lets window messages run meanwhile. What would replace or
+// change its result (a new Enter, a mode or option switch, the export) first
+// ends it: the handler waits, as every handler waits for a loop, and the fill
+// stops before its next row as soon as it sees one waiting.
+void BrowserModel::RunEndingSearchFill(std::function<void()> handler) {
+  ++endingWaiting_;
+  gate_.Run([this, handler = std::move(handler)] {
+    --endingWaiting_;
+    handler();
   });
 }
+
+void BrowserModel::Closing() { closing_ = true; }
 
 BrowserModel::Click BrowserModel::ClickAt(int line) const { return {line, LineAt(shown_, line)}; }
 
@@ -79,23 +94,23 @@ void BrowserModel::SuggestionRightPressed() {
 }
 
 void BrowserModel::ShowAllChosen() {
-  gate_.Run([this] {
+  RunEndingSearchFill([this] {
     if (mode_ != DisplayMode::ShowAll) SetMode(DisplayMode::ShowAll);
   });
 }
 
 void BrowserModel::RetrievalChosen() {
-  gate_.Run([this] {
+  RunEndingSearchFill([this] {
     if (mode_ != DisplayMode::Retrieval) SetMode(DisplayMode::Retrieval);
   });
 }
 
 void BrowserModel::FuzzyToggled(bool fuzzy) {
-  gate_.Run([this, fuzzy] { SetFuzzy(fuzzy); });
+  RunEndingSearchFill([this, fuzzy] { SetFuzzy(fuzzy); });
 }
 
 void BrowserModel::FieldPicked(int index) {
-  gate_.Run([this, index] {
+  RunEndingSearchFill([this, index] {
     // The pick empties the search box and hides the list, then saves the
     // field and rebuilds the cache for it.
     SetSearchText("");
@@ -113,7 +128,7 @@ void BrowserModel::GridClicked() {
 }
 
 void BrowserModel::ExportClicked() {
-  gate_.Guarded([this] {
+  const auto exportGrid = [this] {
     // The window keeps answering while an office application writes the
     // file: a second click meanwhile is ignored, and searches and mode
     // changes wait until the export ends.
@@ -124,8 +139,14 @@ void BrowserModel::ExportClicked() {
       ~Done() { flag = false; }
     } done{exporting_};
     HandlerGate::LoopScope loop(gate_);
-    view_.Export(gridFilling_);
-  });
+    view_.Export(gridFilling_ || gridCutShort_);
+  };
+  // A search fill ends first, and the rows it left are refused as unfinished.
+  // During the show-all fill the export is refused at once and the fill goes on.
+  if (searchFillRunning_)
+    RunEndingSearchFill(exportGrid);
+  else
+    gate_.Guarded(exportGrid);
 }
 
 // --- settings record -------------------------------------------------------
@@ -164,8 +185,12 @@ void BrowserModel::Save(const char* code, const std::string& value) {
 // --- grid ------------------------------------------------------------------
 
 void BrowserModel::ClearGrid() {
-  HandlerGate::LoopScope loop(gate_);
-  ::ClearGrid(grid_, [this] { pump_.ProcessEvents(); });
+  {
+    HandlerGate::LoopScope loop(gate_);
+    ::ClearGrid(grid_, [this] { pump_.ProcessEvents(); });
+  }
+  // Nothing of an ended fill is left: its bar goes back too.
+  if (std::exchange(gridCutShort_, false)) view_.ShowProgress(0, 0, false);
 }
 
 void BrowserModel::FillFieldSelector() {
@@ -179,36 +204,83 @@ void BrowserModel::FillFieldSelector() {
   view_.ShowFieldIndex(fieldIndex_);
 }
 
-// The fill that both grid loads share: the query's result row by row into
-// the just cleared grid, numbered from 1, the progress bar following, a pause
-// after every row. The show-all load lets window messages run before each row
-// and moves the progress window's bar too; the search load does neither and
-// has each row drawn at once instead. Exports are refused while it runs; an
-// error inside it leaves them refused, as the bar is left standing.
-void BrowserModel::FillFromQuery(bool showAll) {
-  const int n = query_.RecordCount();
-  view_.ShowProgress(0, n, showAll);
+// The fill that the grid's loads share: the query's result row by row into
+// the just cleared grid, numbered from 1, window messages let run before each
+// row. The show-all and the search fills move the progress bar and pause
+// after every row, the show-all fill the progress window's bar too; the
+// serial filter takes the first row alone, without either. Exports are
+// refused while it runs; an error inside it leaves them refused, as the bar
+// is left standing. The show-all fill runs to its end; a search fill or the
+// serial filter ends before its next row once a handler that replaces its
+// result waits (RunEndingSearchFill) or the window closes. Its rows stay,
+// the bar standing where it stopped, and the grid counts as unfinished.
+void BrowserModel::FillFromQuery(Fill kind) {
+  const bool showAll = kind == Fill::ShowAll, paced = kind != Fill::SerialFilter;
+  const int n = paced ? query_.RecordCount() : std::min(query_.RecordCount(), 1);
+  // What the search matched is worked out against the text it ran with.
+  const std::string searchText = kind == Fill::Search ? SearchText() : std::string();
+  if (paced) view_.ShowProgress(0, n, showAll);
   gridFilling_ = true;
+  int row = 1;
   {
-    std::optional<HandlerGate::LoopScope> loop;
-    if (showAll) loop.emplace(gate_);
-    for (int row = 1; row <= n; ++row) {
-      if (showAll) pump_.ProcessEvents();
+    HandlerGate::LoopScope loop(gate_);
+    struct Running {
+      bool& flag;
+      ~Running() { flag = false; }
+    } running{searchFillRunning_};
+    searchFillRunning_ = !showAll;
+    for (; row <= n; ++row) {
+      pump_.ProcessEvents();
+      if (!showAll && (closing_ || endingWaiting_ > 0)) break;
       AppendRecordRow(grid_, row, query_);
-      view_.ShowProgress(row, n, showAll);
-      if (!showAll) view_.ShowRowsNow();
-      PauseAfterRow();
+      if (kind == Fill::Search) view_.ShowGridMatches(row, GridMatches(row, searchText));
+      if (paced) {
+        view_.ShowProgress(row, n, showAll);
+        PauseAfterRow();
+      }
     }
   }
-  view_.ShowProgress(0, n, showAll);
   gridFilling_ = false;
+  if (row <= n) {
+    gridCutShort_ = true;
+    return;
+  }
+  if (paced) view_.ShowProgress(0, n, showAll);
+}
+
+// What the fuzzy statement matched in row `row`: in the one column it
+// searched, or in the eight columns joined as the statement joins them, so a
+// match may run from one cell into the next.
+std::vector<Highlights> BrowserModel::GridMatches(int row, const std::string& searchText) const {
+  const int columns = grid_.ColCount();
+  std::vector<Highlights> cells(static_cast<size_t>(std::max(columns, 0)));
+  const int k = fieldIndex_;
+  if (k >= 1 && k <= 8) {
+    if (k < columns) cells[k] = MatchSpans(grid_.Cell(k, row), searchText);
+    return cells;
+  }
+  std::string joined;
+  std::vector<size_t> starts;  // where cell c begins in the joined text, at c - 1
+  for (int c = 1; c < columns; ++c) {
+    starts.push_back(joined.size());
+    joined += grid_.Cell(c, row);
+  }
+  starts.push_back(joined.size());
+  for (const MatchSpan& span : MatchSpans(joined, searchText)) {
+    for (int c = 1; c < columns; ++c) {
+      const size_t begin = starts[c - 1], end = starts[c];
+      const size_t from = std::max(span.begin, begin), to = std::min(span.end, end);
+      if (from < to) cells[c].push_back({from - begin, to - begin});
+    }
+  }
+  return cells;
 }
 
 void BrowserModel::ShowAllFill() {
   store::RunSelect(query_, store::kShowAllSelect);
   retrievalAllowed_ = false;
   ShowControls();
-  FillFromQuery(true);
+  FillFromQuery(Fill::ShowAll);
   view_.CloseProgressWindow();
   retrievalAllowed_ = true;
   ShowControls();
@@ -246,12 +318,19 @@ void BrowserModel::RebuildLineCache() {
 
 void BrowserModel::FilterLineCache(const std::string& searchText) {
   ::FilterLineCache(lineCache_, searchText, suggestions_);
-  RefreshSuggestions();
+  // Why each line is there; the no-match message matched nothing.
+  std::vector<Highlights> matches;
+  if (suggestions_.Count() != 1 || suggestions_.Line(0) != kNoMatchMessage) {
+    matches.reserve(static_cast<size_t>(suggestions_.Count()));
+    for (int i = 0; i < suggestions_.Count(); ++i)
+      matches.push_back(MatchSpans(suggestions_.Line(i), searchText));
+  }
+  RefreshSuggestions(matches);
 }
 
-void BrowserModel::RefreshSuggestions() {
+void BrowserModel::RefreshSuggestions(const std::vector<Highlights>& matches) {
   shown_ = suggestions_;
-  view_.ShowSuggestions(shown_);
+  view_.ShowSuggestions(shown_, matches);
 }
 
 void BrowserModel::PickSuggestion(const Click& click) {
@@ -276,7 +355,7 @@ void BrowserModel::Search() {
   if (fuzzy_) {
     SetSuggestionsVisible(false);
     store::RunSelect(query_, store::FuzzySearchStatement(fieldIndex_, s));
-    FillFromQuery(false);
+    FillFromQuery(Fill::Search);
   } else {
     SetSuggestionsVisible(!s.empty());
     FilterLineCache(s);
@@ -295,8 +374,7 @@ void BrowserModel::ShowPickedCriterion() {
     n = (!piece.empty() && !IsSerialNumber(piece)) ? std::string() : piece;
   }
   store::RunSelect(query_, store::SerialFilterStatement(n, s));
-  if (query_.RecordCount() == 0) return;
-  AppendRecordRow(grid_, 1, query_);
+  FillFromQuery(Fill::SerialFilter);
 }
 
 void BrowserModel::StepColumn() {
@@ -329,7 +407,7 @@ void BrowserModel::StepColumn() {
       query_.Next();
     }
   }
-  RefreshSuggestions();
+  RefreshSuggestions({});
   // Moved by the model, not picked: the saved field stays.
   fieldIndex_ = k + 1;
   view_.ShowFieldIndex(fieldIndex_);

@@ -6,6 +6,7 @@
 // window's part. The window (a BrowserView) shows what the model says and
 // passes on what the user does through the event calls below; the model
 // runs every statement on one query.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,8 @@ class BrowserModel {
   void Show();
 
   // --- what the user does (each runs as one handler, deferred while a loop
-  // lets messages run) -------------------------------------------------
+  // lets messages run; a new Enter, a mode or option switch and the export
+  // button first end a search fill that runs) ---------------------------
   void SearchTextEdited(const std::string& text);  // stored at once, never deferred
   void SearchBoxClicked();
   void SearchBoxDoubleClicked();
@@ -50,6 +52,9 @@ class BrowserModel {
   // handlers deferred until it ends.
   void ExportClicked();
   void HideSuggestionList() { SetSuggestionsVisible(false); }
+  // The window closes: a search fill that runs ends before its next row, and
+  // none starts after.
+  void Closing();
 
   // --- operations --------------------------------------------------------
   void RestoreSettings();
@@ -74,6 +79,9 @@ class BrowserModel {
   DisplayMode Mode() const { return mode_; }
   bool SuggestionsVisible() const { return suggestionsVisible_; }
   bool GridFilling() const { return gridFilling_; }
+  // The grid holds the rows of a search fill that was ended before its last
+  // row; exports refuse it until the grid is cleared.
+  bool GridCutShort() const { return gridCutShort_; }
   ControlStates Controls() const;
   HandlerGate& gate() { return gate_; }
 
@@ -91,10 +99,13 @@ class BrowserModel {
   void SetFuzzy(bool fuzzy);
   void EnterShowAll();
   void EnterRetrieval();
-  void RefreshSuggestions();
+  void RefreshSuggestions(const std::vector<Highlights>& matches);
   void ShowControls();
   void Save(const char* code, const std::string& value);
-  void FillFromQuery(bool showAll);
+  enum class Fill { ShowAll, Search, SerialFilter };
+  void FillFromQuery(Fill kind);
+  void RunEndingSearchFill(std::function<void()> handler);
+  std::vector<Highlights> GridMatches(int row, const std::string& searchText) const;
 
   store::Query& query_;
   BrowserView& view_;
@@ -109,6 +120,10 @@ class BrowserModel {
   std::string searchText_;  // as typed, untrimmed
   DisplayMode mode_ = DisplayMode::None;
   bool gridFilling_ = false;  // a grid fill is under way: exports are refused
+  bool gridCutShort_ = false;
+  bool searchFillRunning_ = false;  // a fuzzy fill or serial filter: ended by what replaces it
+  int endingWaiting_ = 0;  // handlers that end a search fill, waiting for it to end
+  bool closing_ = false;
   bool stepping_ = false;     // column stepping holds the field selector still
   bool exporting_ = false;
   bool searchEnabled_ = true;     // the search controls take input

@@ -7,11 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "core/base/keyword_match.h"
 #include "core/browser/memo_lines.h"
 
 // Show-all (every criterion in the grid) or retrieval (search by keyword);
 // none until the settings name one.
 enum class DisplayMode { None, ShowAll, Retrieval };
+
+// The parts of a CP936 text that a search matched (MatchSpans), for the view
+// to highlight; empty where nothing is.
+using Highlights = std::vector<MatchSpan>;
 
 // Which controls take input.
 struct ControlStates {
@@ -38,16 +43,18 @@ class BrowserView {
   virtual void FocusSearchBox() = 0;
 
   virtual void ShowSuggestionList(bool visible) = 0;
-  virtual void ShowSuggestions(const MemoLines& lines) = 0;
+  // The lines and, for each, what the search matched in it (one entry per
+  // line), so the list can show why a line is there.
+  virtual void ShowSuggestions(const MemoLines& lines, const std::vector<Highlights>& matches) = 0;
   // Highlights one line of the suggestion list.
   virtual void MarkSuggestion(int line) = 0;
 
   // The browser's progress bar, and the progress window's when `alsoWindow`
   // and the window exists. A maximum of 0 keeps the bar idle.
   virtual void ShowProgress(int position, int maximum, bool alsoWindow) = 0;
-  // Draws the grid and the progress bar now, for a fill that lets no window
-  // messages run.
-  virtual void ShowRowsNow() = 0;
+  // What a fuzzy search matched in the cells of grid row `row`: one entry
+  // per grid column. Forgotten when the grid is cleared.
+  virtual void ShowGridMatches(int row, const std::vector<Highlights>& cells) = 0;
   // The progress window: created on first use, its bar at 0, shown without
   // waiting; closed (hidden) after a load.
   virtual void OpenProgressWindow() = 0;

@@ -297,6 +297,9 @@ void TForm_grade_hospital::Exit() {
   // messages after the button) runs the sequence once.
   if (exitSequenceRun_) return;
   exitSequenceRun_ = true;
+  // A search fill ends at its next row, so the message loop gets the end
+  // request at once wherever the program's own end is left to it.
+  model_.Closing();
   UnregisterServerFile(controlFilePath_);
   RequestApplicationEnd();
   // The processes end without closing their databases: every change goes

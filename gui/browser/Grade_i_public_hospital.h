@@ -105,10 +105,10 @@ class TForm_grade_hospital : public QWidget, private BrowserView {
   void ShowControlStates(const ControlStates& states) override;
   void FocusSearchBox() override;
   void ShowSuggestionList(bool visible) override;
-  void ShowSuggestions(const MemoLines& lines) override;
+  void ShowSuggestions(const MemoLines& lines, const std::vector<Highlights>& matches) override;
   void MarkSuggestion(int line) override;
   void ShowProgress(int position, int maximum, bool alsoWindow) override;
-  void ShowRowsNow() override;
+  void ShowGridMatches(int row, const std::vector<Highlights>& cells) override;
   void OpenProgressWindow() override;
   void CloseProgressWindow() override;
   void ShowError(const std::string& message) override;

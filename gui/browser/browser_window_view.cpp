@@ -112,18 +112,33 @@ void TForm_grade_hospital::ShowSuggestionList(bool visible) {
   if (visible) suggestionList->raise();
 }
 
-void TForm_grade_hospital::ShowSuggestions(const MemoLines& lines) {
-  // One block of the widget per line; a lone CR or LF inside a line is shown
-  // as a blank so that block i stays line i.
-  QString text;
+namespace {
+
+// A suggestion line as the list shows it: one line of the widget, a lone CR
+// or LF inside it read as a blank, so that line i of the list stays line i.
+QString SuggestionText(std::string_view line) {
+  QString text = ToQ(line);
+  text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  return text;
+}
+
+}  // namespace
+
+void TForm_grade_hospital::ShowSuggestions(const MemoLines& lines,
+                                           const std::vector<Highlights>& matches) {
+  QStringList texts;
+  std::vector<TextRanges> ranges;
   for (int i = 0; i < lines.Count(); ++i) {
-    if (i) text += QLatin1Char('\n');
-    QString line = ToQ(lines.Line(i));
-    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    text += line;
+    texts.append(SuggestionText(lines.Line(i)));
+    if (static_cast<size_t>(i) < matches.size())
+      ranges.push_back(ToTextRanges(lines.Line(i), matches[static_cast<size_t>(i)], SuggestionText));
   }
-  suggestionList->setPlainText(text);
+  suggestionList->ShowLines(texts, ranges);
+}
+
+void TForm_grade_hospital::ShowGridMatches(int row, const std::vector<Highlights>& cells) {
+  criteriaGrid->ShowMatches(row, cells);
 }
 
 void TForm_grade_hospital::MarkSuggestion(int line) { suggestionList->SelectLine(line); }
@@ -131,11 +146,6 @@ void TForm_grade_hospital::MarkSuggestion(int line) { suggestionList->SelectLine
 void TForm_grade_hospital::ShowProgress(int position, int maximum, bool alsoWindow) {
   SetBar(progressBar, position, maximum);
   if (alsoWindow && Form1) SetBar(Form1->ProgressBar1, position, maximum);
-}
-
-void TForm_grade_hospital::ShowRowsNow() {
-  criteriaGrid->RepaintNow();
-  progressBar->repaint();
 }
 
 void TForm_grade_hospital::OpenProgressWindow() {

@@ -1,8 +1,11 @@
 #include "gui/browser/criteria_grid_view.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTextLayout>
 
 #include "gui/base/qt_text.h"
@@ -40,6 +43,60 @@ class FixedColumnHeader final : public QHeaderView {
 
  private:
   const GridModel& grid_;
+};
+
+// Draws a cell with the parts a search matched highlighted, wrapped and
+// aligned as the plain cells are; other cells are drawn the usual way.
+class MatchDelegate final : public QStyledItemDelegate {
+ public:
+  explicit MatchDelegate(CriteriaGridView* view) : QStyledItemDelegate(view), view_(view) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const TextRanges* ranges = view_->MatchesAt(index.column() + 1, index.row());
+    if (!ranges || ranges->empty()) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    QString text = cell.text;
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);  // a break of the same length
+    cell.text.clear();
+    QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
+
+    const QRect box = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, cell.widget)
+                          .adjusted(kTextMargin, 0, -kTextMargin, 0);
+    QTextLayout layout(text, cell.font);
+    QTextOption wrap(cell.displayAlignment & Qt::AlignHorizontal_Mask);
+    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(wrap);
+    QList<QTextLayout::FormatRange> formats;
+    for (const TextRange& range : *ranges) formats.append({range.start, range.length, MatchFormat()});
+    layout.setFormats(formats);
+    qreal height = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(std::max(box.width(), 1));
+      line.setPosition(QPointF(0, height));
+      height += line.height();
+    }
+    layout.endLayout();
+    const qreal top = (cell.displayAlignment & Qt::AlignVCenter)
+                          ? box.top() + (box.height() - height) / 2
+                          : box.top();
+    painter->save();
+    painter->setClipRect(cell.rect);
+    const bool selected = cell.state & QStyle::State_Selected;
+    painter->setPen(cell.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    layout.draw(painter, QPointF(box.left(), top));
+    painter->restore();
+  }
+
+ private:
+  static constexpr int kTextMargin = 1;  // as the style leaves beside a cell's text
+  CriteriaGridView* view_;
 };
 
 }  // namespace
@@ -161,6 +218,8 @@ CriteriaGridView::CriteriaGridView(GridModel& grid, QWidget* parent)
   connect(&adapter_, &GridTableAdapter::columnsResized, this, &CriteriaGridView::ApplyColumnWidths);
   connect(&adapter_, &GridTableAdapter::rowResized, this, &CriteriaGridView::ApplyRowHeight);
   connect(&adapter_, &QAbstractItemModel::modelReset, this, &CriteriaGridView::ApplyAllSizes);
+  connect(&adapter_, &QAbstractItemModel::modelReset, this, [this] { matches_.clear(); });
+  setItemDelegate(new MatchDelegate(this));
   ApplyAllSizes();
 }
 
@@ -181,10 +240,23 @@ void CriteriaGridView::ApplyAllSizes() {
   for (int row = 0; row < grid_.RowCount(); ++row) ApplyRowHeight(row);
 }
 
-void CriteriaGridView::RepaintNow() {
-  updateGeometries();
-  verticalHeader()->viewport()->repaint();
-  viewport()->repaint();
+void CriteriaGridView::ShowMatches(int row, const std::vector<Highlights>& cells) {
+  if (row < 0 || row >= grid_.RowCount()) return;
+  if (static_cast<size_t>(row) >= matches_.size()) matches_.resize(static_cast<size_t>(row) + 1);
+  std::vector<TextRanges>& shown = matches_[static_cast<size_t>(row)];
+  shown.assign(cells.size(), {});
+  for (size_t col = 0; col < cells.size(); ++col) {
+    if (static_cast<int>(col) >= grid_.ColCount()) break;
+    shown[col] = ToTextRanges(grid_.Cell(static_cast<int>(col), row), cells[col],
+                              [](std::string_view text) { return DisplayText(std::string(text)); });
+  }
+  viewport()->update();
+}
+
+const TextRanges* CriteriaGridView::MatchesAt(int col, int row) const {
+  if (row < 0 || static_cast<size_t>(row) >= matches_.size()) return nullptr;
+  const std::vector<TextRanges>& cells = matches_[static_cast<size_t>(row)];
+  return col >= 0 && static_cast<size_t>(col) < cells.size() ? &cells[static_cast<size_t>(col)] : nullptr;
 }
 
 void CriteriaGridView::mouseReleaseEvent(QMouseEvent* event) {

@@ -6,8 +6,11 @@
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QTableView>
+#include <vector>
 
+#include "core/browser/browser_view.h"
 #include "core/grid/grid_model.h"
+#include "gui/browser/match_ranges.h"
 
 class QtTextMeasurer final : public TextMeasurer {
  public:
@@ -52,9 +55,11 @@ class CriteriaGridView final : public QTableView {
   void setFixedFont(const QFont& font);
   // Takes every width and height from the model.
   void ApplyAllSizes();
-  // Draws the grid, its row numbers included, at once: for fills that let no
-  // window messages run, whose rows would otherwise appear only at the end.
-  void RepaintNow();
+  // Highlights what a search matched in the cells of `row` (one entry per
+  // grid column); forgotten when the grid is cleared.
+  void ShowMatches(int row, const std::vector<Highlights>& cells);
+  // The matched parts of the cell in grid column `col`, row `row`.
+  const TextRanges* MatchesAt(int col, int row) const;
 
  signals:
   void gridClicked();
@@ -69,4 +74,5 @@ class CriteriaGridView final : public QTableView {
 
   GridModel& grid_;
   GridTableAdapter adapter_;
+  std::vector<std::vector<TextRanges>> matches_;  // [row][grid column]
 };

@@ -6,9 +6,14 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <utility>
+#include <vector>
 
 #include "core/browser/browser_view.h"
+#include "gui/browser/match_ranges.h"
+
+class MatchHighlighter;
 
 // Tells a left-button click from the release that ends a double click,
 // which is no click of its own.
@@ -54,6 +59,13 @@ class SuggestionMemo final : public QPlainTextEdit {
   Q_OBJECT
  public:
   explicit SuggestionMemo(QWidget* parent);
+  // Shows `lines`, one per line, with the parts in `matches` (positions in
+  // each line; none past its end) highlighted. A line whose first match
+  // would lie beyond the visible width reads shortened so that the match is
+  // in view: its serial number and "-" stay, "…" stands for the text left
+  // out, and the line goes on a few characters before the match. The lines
+  // are laid out again when the list's width changes.
+  void ShowLines(const QStringList& lines, const std::vector<TextRanges>& matches);
   // The line that holds the start of the selection (the caret a click placed).
   int SelectionStartLine() const;
   // Highlights line `line`, the caret at its beginning.
@@ -69,7 +81,15 @@ class SuggestionMemo final : public QPlainTextEdit {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void LayOutLines();
+
   LeftClicks clicks_;
+  QStringList lines_;
+  std::vector<TextRanges> matches_;
+  int laidOutWidth_ = -1;
+  int markedLine_ = -1;
+  MatchHighlighter* highlighter_;
 };

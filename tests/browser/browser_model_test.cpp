@@ -3,6 +3,8 @@
 // handlers that wait for a loop.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "core/browser/line_cache.h"
 #include "tests/browser/fake_browser.h"
 
@@ -112,6 +114,84 @@ TEST(BrowserModel, FuzzySearchFillsTheGridFromItsStatement) {
   EXPECT_EQ(b.model.grid().RowCount(), 1);
   b.model.SearchBoxKeyReleased(65);  // other keys start nothing
   EXPECT_EQ(b.view.errors.size(), 1u);
+}
+
+// A fuzzy fill lets events run between rows. What would replace its result
+// (a new Enter, a switch, the export) or the window's close ends it before
+// its next row and runs after it, never inside it; the rows of an ended fill
+// are no result: the export refuses them until the grid is cleared.
+TEST(BrowserModel, FuzzyFillIsEndedByWhatReplacesItsResult) {
+  FakeBrowser b(kCriteria, {"0", "模糊", "", "T", "1"});
+  b.Show();
+  b.query.answers[store::FuzzySearchStatement(0, "many")] = Rows(40, Texts8(0));
+  b.query.answers[store::FuzzySearchStatement(0, "护理")] = {Texts8(1), Texts8(2)};
+  // Runs `act` at the first pump of a fill that finds 3 rows in the grid.
+  const auto atRow3 = [&b](std::function<void()> act) {
+    auto check = std::make_shared<std::function<void()>>();
+    *check = [&b, act, check] {
+      if (!b.model.GridFilling() || b.model.grid().RowCount() - 1 < 3) b.view.meanwhile = *check;
+      else act();
+    };
+    b.view.meanwhile = *check;
+  };
+  atRow3([&] {
+    b.Type("护理");
+    EXPECT_EQ(b.model.grid().RowCount(), 4);  // waits: the fill is not replaced under itself
+  });
+  b.Type("many");
+  EXPECT_EQ(b.Column(1), Texts({"p2", "p12"}));
+  EXPECT_EQ(b.query.settings[2], "护理");
+  EXPECT_EQ(b.view.position, 0);
+  EXPECT_FALSE(b.model.GridCutShort());
+
+  const std::function<void()> ends[] = {
+      [&] { b.model.ExportClicked(); }, [&] { b.model.FuzzyToggled(false); },
+      [&] { b.model.Closing(); }};
+  for (const auto& end : ends) {
+    SCOPED_TRACE(&end - ends);
+    b.model.FuzzyToggled(true);
+    atRow3(end);
+    b.Type("many");
+    EXPECT_EQ(b.model.grid().RowCount(), 4);
+    EXPECT_TRUE(b.model.GridCutShort());
+    EXPECT_EQ(b.view.position, 3);  // the bar stands where the fill stopped
+  }
+  EXPECT_EQ(b.view.exports, std::vector<bool>{true});  // refused as unfinished
+  b.model.ExportClicked();
+  EXPECT_EQ(b.view.exports, std::vector<bool>({true, true}));
+  b.model.FuzzyToggled(false);
+  b.Type("ABC");  // clearing the grid leaves nothing unfinished
+  EXPECT_FALSE(b.model.GridCutShort());
+  EXPECT_EQ(b.view.position, 0);
+  EXPECT_TRUE(b.view.errors.empty());
+}
+
+// Why a line or a row matched reaches the view: a literal match and one by
+// initials, in the suggestion list, and in the grid after a fuzzy search,
+// where a match may run across two joined columns.
+TEST(BrowserModel, MatchedPartsReachTheView) {
+  FakeBrowser b(kCriteria, kExact);
+  b.Show();
+  b.Type("abc");  // line "1-p1c1r1医嘱t1ABC hiss1q1"
+  EXPECT_EQ(b.view.lineMatches, std::vector<Highlights>({{{14, 17}}}));
+  b.Type("yz");
+  EXPECT_EQ(b.view.lineMatches, std::vector<Highlights>({{{8, 12}}}));
+  b.Type("zzz");
+  EXPECT_TRUE(b.view.lineMatches.empty());  // the no-match message matched nothing
+
+  b.model.FuzzyToggled(true);
+  b.query.answers[store::FuzzySearchStatement(0, "hlt")] = {Texts8(1)};
+  b.Type("hlt");  // 护理 in column 4, then t2 in column 5
+  std::vector<Highlights> row(9);
+  row[4] = {{0, 4}};
+  row[5] = {{0, 1}};
+  EXPECT_EQ(b.view.gridMatches[1], row);
+  b.model.FieldPicked(6);
+  b.query.answers[store::FuzzySearchStatement(6, "one")] = {Texts8(2)};
+  b.Type("one");  // the chosen column only
+  row.assign(9, {});
+  row[6] = {{0, 3}};
+  EXPECT_EQ(b.view.gridMatches[1], row);
 }
 
 TEST(BrowserModel, SerialFilterTakesTheSerialNumberOrSearchesTheWholeText) {

@@ -27,6 +27,7 @@ class FakeQuery final : public store::Query {
   Texts settings;                       // A1, A2, ... in order
   std::string lockedCode;               // its update fails
   size_t statements = 0;
+  Texts run;  // every statement, in order
 
   // Criteria: serial number, then the eight text columns.
   void SetCriteria(const Rows& rows) {
@@ -39,6 +40,7 @@ class FakeQuery final : public store::Query {
   void SetSql(std::string text) override { sql_ = std::move(text); }
   void Open() override {
     ++statements;
+    run.push_back(sql_);
     if (sql_ != store::kSettingsSelect && !answers.count(sql_)) throw std::runtime_error("syntax error");
     rows_.clear();
     for (const auto& v : settings) rows_.push_back({v});
@@ -46,6 +48,7 @@ class FakeQuery final : public store::Query {
   }
   void ExecSQL() override {  // a settings update: its value between head and tail
     ++statements;
+    run.push_back(sql_);
     for (size_t k = 0; k < settings.size(); ++k) {
       const std::string code = "A" + std::to_string(k + 1), both = store::SettingsUpdate(code, "\x01");
       const size_t head = both.find('\x01'), tail = both.size() - head - 1;
@@ -69,13 +72,17 @@ class FakeQuery final : public store::Query {
 
 struct FakeView final : BrowserView, EventPump {
   std::string title, caption, searchText;
-  Texts lines, errors;
-  int fieldIndex = 0, marked = -1, position = 0, highest = 0, windowOpened = 0, windowClosed = 0;
+  Texts items, lines, errors;
+  int fieldIndex = 0, marked = -1, position = 0, highest = 0, maximum = 0, windowOpened = 0,
+      windowClosed = 0, pumps = 0;
   bool fuzzy = false, listVisible = false, windowBar = false;
   DisplayMode mode = DisplayMode::None;
   ControlStates controls;
   std::vector<bool> exports;        // one per export, true where a fill ran
   std::function<void()> meanwhile;  // runs at the next pump, once
+  std::vector<std::function<void()>> later;
+  std::vector<Highlights> lineMatches;
+  std::map<int, std::vector<Highlights>> gridMatches;  // by grid row
 
   // The switches, the search box and the title as a user reads them.
   std::string Switches() const {
@@ -83,7 +90,7 @@ struct FakeView final : BrowserView, EventPump {
            searchText + "] " + title + " " + "-SR"[static_cast<int>(mode)];
   }
   void ShowTitle(const std::string& t) override { title = t; }
-  void ShowFieldItems(const Texts&) override {}
+  void ShowFieldItems(const Texts& i) override { items = i; }
   void ShowFieldIndex(int i) override { fieldIndex = i; }
   void ShowMatchKind(bool f, const std::string& c) override { fuzzy = f, caption = c; }
   void ShowSearchText(const std::string& t) override { searchText = t; }
@@ -91,21 +98,27 @@ struct FakeView final : BrowserView, EventPump {
   void ShowControlStates(const ControlStates& c) override { controls = c; }
   void FocusSearchBox() override {}
   void ShowSuggestionList(bool v) override { listVisible = v; }
-  void ShowSuggestions(const MemoLines& m) override {
+  void ShowSuggestions(const MemoLines& m, const std::vector<Highlights>& h) override {
+    lineMatches = h;
     lines.clear();
     for (int i = 0; i < m.Count(); ++i) lines.emplace_back(m.Line(i));
   }
   void MarkSuggestion(int line) override { marked = line; }
-  void ShowProgress(int p, int, bool w) override { position = p, windowBar = w, highest = std::max(highest, p); }
-  void ShowRowsNow() override {}
+  void ShowProgress(int p, int m, bool w) override {
+    position = p, maximum = m, windowBar = w, highest = std::max(highest, p);
+  }
+  void ShowGridMatches(int row, const std::vector<Highlights>& cells) override {
+    gridMatches[row] = cells;
+  }
   void OpenProgressWindow() override { ++windowOpened; }
   void CloseProgressWindow() override { ++windowClosed; }
   void ShowError(const std::string& m) override { errors.push_back(m); }
   void Export(bool filling) override { exports.push_back(filling); }
   void ProcessEvents() override {
+    ++pumps;
     if (auto task = std::exchange(meanwhile, nullptr)) task();
   }
-  void Later(std::function<void()>) override {}
+  void Later(std::function<void()> task) override { later.push_back(std::move(task)); }
 };
 
 // The model over a fake query and view, its grid measured by FixedMeasurer.

@@ -2,10 +2,14 @@
 // through the real search box: which criteria a keyword finds.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include "gui/base/qt_text.h"
 #include "core/browser/line_cache.h"
+#include "gui/browser/criteria_grid_view.h"
 #include "gui/browser/search_controls.h"
 #include "tests/support/browser_fixture.h"
 
@@ -104,6 +108,46 @@ TEST_F(InitialsSearch, ExactModeRestoreFindsByInitials) {
   EXPECT_EQ(SuggestedSerials(w()), Serials{"1"});
   EXPECT_EQ(GridSerials(w()), Serials{"1"});
   EXPECT_TRUE(ui_.messages.empty());
+}
+
+// What the list and the grid show of why a criterion matched: the matched
+// characters marked, and a line whose match lies beyond the list's width
+// shortened before the match so that it is in view.
+TEST_F(InitialsSearch, MatchedCharactersAreMarkedAndInView) {
+  std::vector<Criterion> criteria = Criteria();
+  std::string longText;
+  for (int i = 0; i < 40; ++i) longText += "说明";
+  criteria.push_back({7, {"7", "01.07", "医师", longText + "医嘱", "基本", "", "1", std::nullopt}});
+  Open(criteria, {"0", "精确", "", "标题", "1"});
+  TypeSearch("yz");
+  Pump();
+  QPlainTextEdit& list = *w().suggestionList;
+  // The marked parts of each line of the list, as the user reads them.
+  std::vector<QString> marked;
+  for (QTextBlock block = list.document()->begin(); block.isValid(); block = block.next())
+    for (const QTextLayout::FormatRange& range : block.layout()->formats())
+      if (range.format.background() == MatchFormat().background())
+        marked.push_back(block.text().mid(range.start, range.length));
+  EXPECT_EQ(marked, std::vector<QString>({ToQ("医嘱"), ToQ("医嘱"), ToQ("yz"), ToQ("医嘱"),
+                                          ToQ("医嘱")}));
+  const QString last = list.document()->lastBlock().text();
+  EXPECT_TRUE(last.startsWith(ToQ("7-…说明"))) << FromQ(last);
+  EXPECT_LT(list.fontMetrics().horizontalAdvance(last.left(last.indexOf(ToQ("医嘱")) + 2)),
+            list.viewport()->width());
+
+  // The grid after a fuzzy search: the cell's matched characters are drawn marked.
+  w().fuzzyCheck->setChecked(true);
+  TypeSearch("yzcl");
+  ASSERT_EQ(GridSerials(w()), Serials{"1"});
+  const TextRanges* ranges = w().criteriaGrid->MatchesAt(4, 1);
+  ASSERT_TRUE(ranges && ranges->size() == 1u);
+  EXPECT_EQ(ToQ("病房医嘱处理").mid(ranges->front().start, ranges->front().length), ToQ("医嘱处理"));
+  const QImage shown = w().criteriaGrid->viewport()->grab().toImage();
+  int markedPixels = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x)
+      markedPixels += shown.pixelColor(x, y) == MatchFormat().background().color();
+  EXPECT_GT(markedPixels, 50);
 }
 
 }  // namespace

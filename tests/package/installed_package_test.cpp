@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -216,6 +217,18 @@ TEST_F(InstalledPackage, InstallsAndRunsFromAReadOnlyFolderAsAnOrdinaryUser) {
         },
         minutes(1)))
         << Read(state) << Read(messages);
+    // The fill has ended (an export during it would end it and refuse the
+    // unfinished grid): the bar is back at 0 and the grid holds more than
+    // the one criterion that the start showed.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          const std::string now = Read(state);
+          const size_t rows = now.find("\nrows\t");
+          return now.find("\nprogress\t0\n") != std::string::npos && rows != std::string::npos &&
+                 std::atoi(now.c_str() + rows + 6) > 2;
+        },
+        minutes(1)))
+        << Read(state);
     // The save dialog starts where the user may write: not in the read-only
     // Data folder but, without a Documents folder, in the home folder.
     Touch(control + "export");

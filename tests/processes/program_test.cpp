@@ -41,7 +41,7 @@ class ProgramTest : public ::testing::Test {
   // Starts the program offscreen, its message boxes logged in its folder.
   // `endName` is the name its exit sequence ends; empty: its own full path.
   pid_t Start(const std::string& exe, const std::string& folder, const std::string& closeSpec,
-              const std::string& endName = "") {
+              const std::string& endName = "", const std::string& stateFile = "") {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
@@ -56,6 +56,7 @@ class ProgramTest : public ::testing::Test {
     env.push_back("ZELVORAN_TEST_MESSAGE_LOG=" + folder + "messages.log");
     if (!closeSpec.empty()) env.push_back("ZELVORAN_TEST_CLOSE=" + closeSpec);
     if (!endName.empty()) env.push_back("ZELVORAN_TEST_END_NAME=" + endName);
+    if (!stateFile.empty()) env.push_back("ZELVORAN_TEST_STATE=" + stateFile);
     const pid_t pid = children_.Start(exe, {}, env);
     EXPECT_GT(pid, 0);
     return pid;
@@ -231,6 +232,27 @@ TEST_F(ProgramTest, ClosingTheProgressWindowUnderAnotherNameEndsAfterTheLoad) {
   EXPECT_EQ(WaitForExit(program, std::chrono::seconds(90)), 0);
   // The load went on to its end; the exit sequence was not run.
   EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\n");
+}
+
+// A fuzzy search that finds 2,000 criteria fills the grid for at least a
+// hundred seconds. The window answers meanwhile (its state report, a timer,
+// shows the rows coming), and a close ends the program through its message
+// loop, under another name too, long before the fill could have ended.
+TEST_F(ProgramTest, ClosingTheWindowDuringAFuzzyFillEndsTheProgram) {
+  TempDir dir("zelvoran-fuzzy");
+  const std::string exe =
+      Install(dir, UniqueName("fuzzy"), SimpleCriteria(2000), {"0", "模糊", "", "T", "1"});
+  std::ofstream(dir.path() + "keyword") << "a";  // a1, a2, ...: every criterion
+  const std::string close = dir.path() + "close", state = dir.path() + "state";
+  const pid_t program = Start(exe, dir.path(), "search@" + dir.path() + "keyword,main@" + close,
+                              UniqueName("nothing"), state);
+  ASSERT_TRUE(WaitForFile(state, "row\ta3\t"));  // the third row is in
+  std::ofstream(close).put('\n');
+  const auto closed = Clock::now();
+  EXPECT_EQ(WaitForExit(program, std::chrono::seconds(90)), 0);
+  EXPECT_LT(Clock::now() - closed, std::chrono::seconds(60));
+  EXPECT_EQ(ReadFileBytes(dir.path() + "pdfview.log"), "register\nunregister\n");
+  EXPECT_EQ(ReadFileBytes(dir.path() + "messages.log"), "");
 }
 
 TEST_F(ProgramTest, RunsFromAFolderWhoseNameGbkLacks) {
