@@ -1,20 +1,28 @@
 #!/usr/bin/env bash
 # Checks that the same source gives the same Debian package, byte for byte:
-# copies the source into two folders (of different names and depths), builds
-# the package in each with scripts/package.sh, and compares the two .deb
-# files. On a difference it names the files inside that differ.
+# copies the source into folders of other names and depths, builds the
+# package there with scripts/package.sh, and compares the .deb files. On a
+# difference it names the files inside that differ.
 #
-#   scripts/check_reproducible.sh
+#   scripts/check_reproducible.sh [<package.deb>]
 #
-# Two clean Release builds: this takes a while. The copies and builds are
-# removed afterwards.
+# Without an argument it builds twice, in two copies. With the package that
+# scripts/package.sh built from this very tree (build-package/zelvoran_*.deb)
+# it builds once, in one copy, and compares with that. Clean Release builds
+# take a while; the copies and their builds are removed afterwards.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 work="$(mktemp -d "${TMPDIR:-/tmp}/zelvoran-reproducible.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
 debs=()
-for folder in "$work/a/src" "$work/second/copy/of-the-source"; do
+folders=("$work/second/copy/of-the-source")
+if [ $# -ge 1 ]; then
+  debs+=("$(realpath "$1")")
+else
+  folders=("$work/a/src" "${folders[@]}")
+fi
+for folder in "${folders[@]}"; do
   mkdir -p "$folder"
   # The source as it is in the work tree, build folders left out.
   tar -C "$here" --exclude='./build*' --exclude='./.git' -cf - . | tar -C "$folder" -xf -

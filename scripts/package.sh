@@ -26,7 +26,15 @@ mkdir -p "$build"
 # wherever a path ends up in a compiled file.
 export DEB_BUILD_MAINT_OPTIONS="hardening=+all reproducible=+all"
 maps="-ffile-prefix-map=$here=. -ffile-prefix-map=$build=."
-cxxflags="$(cd "$here" && dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) $maps"
+# What Debian 12's dpkg-buildflags does not give yet and hardening-check
+# looks for: stack clash protection, and control flow protection (x86's
+# CET, arm64's branch protection), as later Debian releases add them.
+extra="-fstack-clash-protection"
+case "$(dpkg-architecture -qDEB_HOST_ARCH)" in
+  amd64 | i386) extra+=" -fcf-protection" ;;
+  arm64) extra+=" -mbranch-protection=standard" ;;
+esac
+cxxflags="$(cd "$here" && dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) $extra $maps"
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
 # Optimisation and debugging information as dpkg-buildflags gives them (the
 # package's files are stripped); no run path, only system libraries are
@@ -43,7 +51,18 @@ deb="$build/zelvoran_${version}_amd64.deb"
 check="$(mktemp -d)"
 trap 'rm -rf "$check"' EXIT
 dpkg-deb -x "$deb" "$check"
-hardening-check "$check/opt/zelvoran/Zelvoran" "$check/opt/zelvoran/pdfview.ocx"
+# Control flow protection: the code is compiled with it, but Debian 12's
+# C library start files (Scrt1.o) carry no IBT/SHSTK mark, so the linker
+# cannot mark a whole program as protected, and hardening-check, which reads
+# that mark, cannot pass it on this release; it is not asked for here.
+hardening-check --nocfprotection "$check/opt/zelvoran/Zelvoran"
+# The viewer control is compiled with the same flags, but it calls no C
+# library function whose buffer size the compiler knows (its text and files
+# go through Qt and the C++ library), so no call becomes a checked one, not
+# even with _FORTIFY_SOURCE=3: hardening-check then reports "only
+# unprotected functions found", which says nothing about the build. Every
+# other check applies to it.
+hardening-check --nocfprotection --nofortify "$check/opt/zelvoran/pdfview.ocx"
 desktop-file-validate "$check"/usr/share/applications/*.desktop
 appstreamcli validate --no-net "$check"/usr/share/metainfo/*.metainfo.xml
 lintian_options=(--fail-on error,warning)
