@@ -612,9 +612,9 @@ std::string MissingApplicationAdvice(const std::string& progId) {
   const std::string what = excel ? "Excel 文件" : "Word 文档";
   const std::string program = excel ? "LibreOffice Calc" : "LibreOffice Writer";
   const std::string package = excel ? "libreoffice-calc" : "libreoffice-writer";
-  return "导出" + what + "需要 " + program + "，本机没有找到（WPS 不能代替它）。\n" +
-         "请管理员安装：sudo apt install " + package +
-         "，或从 https://zh-cn.libreoffice.org 下载安装。\n" +
+  return "导出 " + what + "需要 " + program + "，本机没有找到（WPS 不能代替它）。\n" +
+         "请管理员安装：sudo apt install " + package + "\n" +
+         "或从 https://zh-cn.libreoffice.org 下载安装。\n" +
          "CSV、文本和网页格式不需要它。";
 }
 

@@ -351,7 +351,7 @@ AutomationServer& PlatformAutomationServer() {
 
 std::string MissingApplicationAdvice(const std::string& progId) {
   const bool excel = ascii::EqualIgnoringCase(progId, "excel.application");
-  return std::string("导出") + (excel ? "Excel 文件需要 Microsoft Excel" : "Word 文档需要 Microsoft Word") +
+  return std::string("导出 ") + (excel ? "Excel 文件需要 Microsoft Excel" : "Word 文档需要 Microsoft Word") +
          "，本机没有找到。\nCSV、文本和网页格式不需要它。";
 }
 
