@@ -26,9 +26,14 @@ for folder in "${folders[@]}"; do
   mkdir -p "$folder"
   # The source as it is in the work tree, build folders left out.
   tar -C "$here" --exclude='./build*' --exclude='./.git' -cf - . | tar -C "$folder" -xf -
-  bash "$folder/scripts/package.sh" "$folder/../build" > "$folder.log" 2>&1 ||
+  # In build-package/ inside the copy, as package.sh builds by default: the
+  # compiler writes the paths of generated files (Qt's moc output includes
+  # the headers by paths relative to the build folder) into the debugging
+  # information, from which the linker computes each file's build id. The
+  # absolute folders are mapped away; the relative layout must be the same.
+  bash "$folder/scripts/package.sh" > "$folder.log" 2>&1 ||
     { tail -n 30 "$folder.log"; echo "check_reproducible: the build in $folder failed" >&2; exit 1; }
-  debs+=("$(ls "$folder"/../build/zelvoran_*_amd64.deb)")
+  debs+=("$(ls "$folder"/build-package/zelvoran_*_amd64.deb)")
 done
 
 if cmp -s "${debs[0]}" "${debs[1]}"; then

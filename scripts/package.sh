@@ -9,7 +9,8 @@
 # first): a Release build without the tests, with Debian's hardening flags
 # (dpkg-buildflags: stack protector, FORTIFY_SOURCE, RELRO, BIND_NOW, PIE)
 # and the build's folders mapped away, so that the same source gives the
-# same package wherever it is built. CPack packs it into
+# same package wherever it is built (in a build folder at the same place
+# relative to the source: the default, build-package/). CPack packs it into
 # <folder>/zelvoran_<version>_amd64.deb, which is then checked: hardening-check
 # passes for Zelvoran and pdfview.ocx, lintian reports no error and no
 # warning, the menu entry passes desktop-file-validate and the AppStream
