@@ -39,7 +39,11 @@ cxxflags="$(cd "$here" && dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --ge
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
 # Optimisation and debugging information as dpkg-buildflags gives them (the
 # package's files are stripped); no run path, only system libraries are
-# linked. A launcher such as ccache changes nothing in the output.
+# linked. ccache, where the build uses it, must pass the compiler the paths
+# as they are: with a base folder it would make some of them relative, and
+# the maps above would no longer apply to them (the debugging information,
+# and with it the files' build ids, would then depend on the folders).
+export CCACHE_BASEDIR=
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELVORAN_BUILD_TESTS=OFF \
   -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_CXX_FLAGS_RELEASE="-DNDEBUG" \
   -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" \
