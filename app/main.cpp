@@ -5,8 +5,7 @@
 #include <cstdlib>
 
 #include "core/base/app_folder.h"
-#include "gui/base/error_report.h"
-#include "gui/base/qt_text.h"
+#include "gui/base/program_icon.h"
 #include "gui/base/shutdown.h"
 #include "app/test_seams.h"
 #include "gui/base/ui_services.h"
@@ -49,7 +48,13 @@ int main(int argc, char** argv) {
   platform::RemoveStaleReplacements(AppFolder() / "Data");
   // An export killed while it wrote a file in place: its earlier content goes back.
   platform::RecoverInterruptedReplacements();
-  QApplication::setApplicationName(ToQ(kApplicationTitle));
+  // The names by which docks and task bars tie the windows to the menu
+  // entry: the window class "Zelvoran" that the entry names as its
+  // StartupWMClass (X11), and the entry's own name (Wayland). The
+  // application title stays the windows' caption.
+  QApplication::setApplicationName(QStringLiteral("Zelvoran"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.zelvoran.Zelvoran"));
+  QApplication::setWindowIcon(ProgramIcon());
   // The program ends only through its exit sequence.
   QApplication::setQuitOnLastWindowClosed(false);
 #ifdef ZELVORAN_TEST_HOOKS

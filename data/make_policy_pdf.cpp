@@ -1,7 +1,11 @@
 // Builds the demo policy document: lays out the guide text (HTML) in pages
 // with a Chinese font and writes them as a PDF. An existing output file is
 // left as it is, so a real policy document put in its place is never
-// replaced. Usage: make_policy_pdf <guide.html> <output.pdf>
+// replaced. The document records <epoch> (seconds since 1970, UTC) as its
+// creation time rather than the time of the build, so that the same source
+// gives the same file. Usage: make_policy_pdf <guide.html> <output.pdf> <epoch>
+#include <QByteArray>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -11,14 +15,39 @@
 #include <QPdfWriter>
 #include <QTextDocument>
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Qt's PDF writer stamps the document with the current time, as
+// "/CreationDate (D:YYYYMMDDhhmmssZ)" in UTC. The stamp is replaced by the
+// given time in place: the same number of bytes, so every offset in the
+// file stays right.
+bool StampCreationTime(const QString& file, qint64 epoch) {
+  QFile pdf(file);
+  if (!pdf.open(QIODevice::ReadWrite)) return false;
+  QByteArray bytes = pdf.readAll();
+  const QByteArray key = "/CreationDate (D:";
+  const qsizetype at = bytes.indexOf(key);
+  const QByteArray stamp =
+      QDateTime::fromSecsSinceEpoch(epoch, Qt::UTC).toString(QStringLiteral("yyyyMMddhhmmss")).toLatin1();
+  if (at < 0 || bytes.mid(at + key.size() + stamp.size(), 2) != "Z)") return false;
+  bytes.replace(at + key.size(), stamp.size(), stamp);
+  return pdf.seek(0) && pdf.write(bytes) == bytes.size();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_policy_pdf <guide.html> <output.pdf>\n");
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: make_policy_pdf <guide.html> <output.pdf> <epoch>\n");
     return 2;
   }
-  // The font database needs a GUI application; no window is opened.
+  // The font database needs a GUI application; no window is opened. Times
+  // in UTC, as the stamp above expects them.
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("TZ", "UTC");
+  const qint64 epoch = std::strtoll(argv[3], nullptr, 10);
   QGuiApplication app(argc, argv);
   const QString source = QString::fromLocal8Bit(argv[1]);
   const QString target = QString::fromLocal8Bit(argv[2]);
@@ -47,7 +76,7 @@ int main(int argc, char** argv) {
     document.setHtml(html);
     document.print(&writer);
   }
-  if (!QFile::rename(partial, target)) {
+  if (!StampCreationTime(partial, epoch) || !QFile::rename(partial, target)) {
     std::fprintf(stderr, "make_policy_pdf: cannot write %s\n", argv[2]);
     QFile::remove(partial);
     return 1;

@@ -9,8 +9,10 @@ set(ZELVORAN_INSTALL_DIR opt/zelvoran)
 set(ZELVORAN_APP_ID org.zelvoran.Zelvoran)
 
 # The icon in the usual sizes, drawn by the project.
-add_executable(make_icon ${CMAKE_CURRENT_LIST_DIR}/make_icon.cpp)
+add_executable(make_icon ${CMAKE_CURRENT_LIST_DIR}/make_icon.cpp
+  ${CMAKE_SOURCE_DIR}/gui/base/program_icon.cpp)
 set_target_properties(make_icon PROPERTIES AUTOMOC OFF)
+target_include_directories(make_icon PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(make_icon PRIVATE Qt6::Gui)
 set(ZELVORAN_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
 add_custom_command(
@@ -21,14 +23,14 @@ add_custom_command(
   COMMENT "Program icon in the desktop's sizes")
 add_custom_target(program_icon ALL DEPENDS ${ZELVORAN_ICON_DIR}/256x256/apps/${ZELVORAN_APP_ID}.png)
 
-configure_file(${CMAKE_CURRENT_LIST_DIR}/${ZELVORAN_APP_ID}.metainfo.xml.in
-               ${CMAKE_BINARY_DIR}/packaging/${ZELVORAN_APP_ID}.metainfo.xml @ONLY)
 # Debian wants its change log compressed, reproducibly (no name, no time).
-configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+# Its newest entry, like the AppStream description's newest release, is
+# this version (cmake/release_date.cmake checks both).
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-  COMMAND gzip -9nf -k ${CMAKE_BINARY_DIR}/packaging/changelog
-  DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND gzip -9n < ${ZELVORAN_CHANGELOG} > ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+  DEPENDS ${ZELVORAN_CHANGELOG}
   COMMENT "Compressed change log of the package")
 add_custom_target(package_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 
@@ -42,11 +44,13 @@ install(FILES "$<TARGET_FILE_DIR:Zelvoran>/VARN.mdb" "$<TARGET_FILE_DIR:Zelvoran
         DESTINATION ${ZELVORAN_INSTALL_DIR}/demo
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(DIRECTORY DESTINATION ${ZELVORAN_INSTALL_DIR}/Data)
+# The mark of a system install: while it is there, the program writes
+# nothing into its folder, whoever runs it (core/base/app_folder.h).
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/system-install DESTINATION ${ZELVORAN_INSTALL_DIR})
 
 # The desktop's side.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${ZELVORAN_APP_ID}.desktop DESTINATION usr/share/applications)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/${ZELVORAN_APP_ID}.metainfo.xml
-        DESTINATION usr/share/metainfo)
+install(FILES ${ZELVORAN_METAINFO} DESTINATION usr/share/metainfo)
 install(DIRECTORY ${ZELVORAN_ICON_DIR}/ DESTINATION usr/share/icons/hicolor)
 
 # Debian's side: copyright, change log, and the one notice of lintian that
@@ -72,7 +76,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-    ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/prerm)
+    ${CMAKE_CURRENT_LIST_DIR}/preinst ${CMAKE_CURRENT_LIST_DIR}/postinst
+    ${CMAKE_CURRENT_LIST_DIR}/prerm ${CMAKE_CURRENT_LIST_DIR}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # zelvoran_<version>_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
@@ -85,4 +90,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei, qt6-trans
 # Only the Excel and Word exports need an office suite.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "libreoffice-calc-nogui | libreoffice-calc, libreoffice-writer-nogui | libreoffice-writer")
+# The finished package: the release's time on every member, /opt itself not
+# listed (packaging/finish_deb.py).
+set(CPACK_ZELVORAN_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(CPACK_ZELVORAN_SOURCE_DATE_EPOCH ${ZELVORAN_SOURCE_DATE_EPOCH})
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_deb.cmake)
 include(CPack)

@@ -67,10 +67,17 @@ class AutomationServer {
   // a running instance when there is one, else a new, invisible one.
   // Nothing when the application is not installed or cannot start.
   virtual std::optional<OfficeApplication> Obtain(const std::string& progId) = 0;
+  // Whether the application behind a ProgID is installed, so that Obtain
+  // can be expected to find it. Starts nothing.
+  virtual bool Installed(const std::string& progId) = 0;
 };
 
 // The platform's own server: COM on Windows, the headless office suite here.
 AutomationServer& PlatformAutomationServer();
+
+// For the user who has not got the application of a ProgID: which program
+// the export needs and how to get it, as lines of CP936 text.
+std::string MissingApplicationAdvice(const std::string& progId);
 
 // An error whose message is meant for the user (CP936), such as a grid that
 // the target format cannot hold; other errors carry technical text.

@@ -35,6 +35,20 @@ bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit);
 // The id of the calling process, as VisitProcesses reports it.
 long long CurrentProcessId();
 
+// Whether the process of that entry runs for the calling process's own user:
+// on Linux its real user id is the caller's real user id (root's copy and
+// another user's copy of the same program are two users' processes); on
+// Windows its token names the caller's user. False when that cannot be told
+// (the process has ended, or may not even be asked).
+bool RunsForCallingUser(const ProcessEntry& entry);
+
+// Whether the executable text of an entry names `name`: its file-name part
+// or the whole text equals it. The file system's own rule for names decides:
+// on Linux byte for byte, the file-name part following the last '/'; on
+// Windows in any ASCII letter case, the part following the last '\\', '/'
+// or ':'.
+bool ExecutableNamed(const std::string& exe, const std::string& name);
+
 // Ends the process of that entry, never another one that got its id after
 // the snapshot was taken. On Linux another process gets SIGKILL (its parent
 // sees it killed by that signal); on Windows it is terminated with exit code

@@ -30,9 +30,11 @@ test_packages=(
   python3 python3-xlrd poppler-utils
 )
 # Building and checking the Debian package: dpkg-shlibdeps finds its
-# library dependencies; lintian, desktop-file-validate and appstreamcli check
-# the package, its menu entry and its AppStream description.
-package_packages=(dpkg-dev lintian desktop-file-utils appstream)
+# library dependencies and dpkg-buildflags gives Debian's hardening flags;
+# python3 finishes the package (packaging/finish_deb.py); hardening-check
+# (devscripts), lintian, desktop-file-validate and appstreamcli check the
+# programs, the package, its menu entry and its AppStream description.
+package_packages=(dpkg-dev python3 devscripts lintian desktop-file-utils appstream)
 # Showing the program without a display.
 headless_packages=(xvfb xauth imagemagick xdotool)
 # Taking the pinyin readings again (scripts/make_gbk_initials.py reads

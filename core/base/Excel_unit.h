@@ -34,10 +34,12 @@ std::string AsciiUpper(std::string_view text);
 // empty needle is never found. `foldedNeedle` must already be folded.
 bool ContainsFolded(std::string_view haystack, std::string_view foldedNeedle);
 
-// Ends every process whose executable (bare name or full path) equals `exeName`
-// in any ASCII letter case. Every other match is ended first, in snapshot
-// order, and the calling process last, when it matches: then the program
-// ends inside the call. True when the last attempt to end a match worked.
+// Ends every process of the calling user whose executable (bare name or full
+// path) equals `exeName`: on Linux byte for byte, on Windows in any ASCII
+// letter case (platform::ExecutableNamed). Other users' processes are left
+// alone. Every other match is ended first, in snapshot order, and the
+// calling process last, when it matches: then the program ends inside the
+// call. True when the last attempt to end a match worked.
 bool KillProcessesByName(const std::string& exeName);
 
 // Runs the server file's DllRegisterServer / DllUnregisterServer entry.

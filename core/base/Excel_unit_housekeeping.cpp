@@ -7,12 +7,6 @@
 
 namespace {
 
-// Everything after the last '\', '/' or ':'; the whole text when there is none.
-std::string FileNamePart(const std::string& exe) {
-  const size_t cut = exe.find_last_of("\\/:");
-  return cut == std::string::npos ? exe : exe.substr(cut + 1);
-}
-
 bool ServerEntrySucceeded(const std::filesystem::path& path, const char* entry) {
   const auto status = platform::CallServerEntry(path, entry);
   return status.has_value() && *status == 0;
@@ -21,10 +15,11 @@ bool ServerEntrySucceeded(const std::filesystem::path& path, const char* entry) 
 }  // namespace
 
 bool KillProcessesByName(const std::string& exeName) {
-  const std::string wanted = AsciiUpper(exeName);
+  // Only the caller's own user's processes: a copy that root or another
+  // user runs on the same machine is theirs to end.
   std::vector<platform::ProcessEntry> matches;
   platform::VisitProcesses([&](const platform::ProcessEntry& entry) {
-    if (AsciiUpper(FileNamePart(entry.exe)) == wanted || AsciiUpper(entry.exe) == wanted)
+    if (platform::ExecutableNamed(entry.exe, exeName) && platform::RunsForCallingUser(entry))
       matches.push_back(entry);
     return true;
   });

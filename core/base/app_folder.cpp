@@ -12,3 +12,8 @@ const std::filesystem::path& AppFolder() {
 }
 
 void SetAppFolderForTests(const std::filesystem::path& folder) { g_override = folder; }
+
+bool IsSystemInstall(const std::filesystem::path& folder) {
+  std::error_code error;
+  return std::filesystem::exists(folder / kSystemInstallMarker, error);
+}

@@ -12,6 +12,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "core/base/app_folder.h"
 #include "core/base/pinyin_initials.h"
 #include "core/store/access_file.h"
 #include "platform/ascii_case.h"
@@ -251,10 +252,12 @@ sqlite3* OpenAndCheck(const std::string& target, int flags, const std::string& f
   throw std::runtime_error(msg);
 }
 
-// Whether the database may be changed in place: the file, and the files
-// that the engine keeps beside it while it writes, where they exist.
+// Whether the database may be changed in place: not in a system install's
+// folder, whoever runs the program; elsewhere when the user may change the
+// file, and the files that the engine keeps beside it while it writes,
+// where they exist.
 bool MayChangeDatabase(const std::filesystem::path& file) {
-  if (!platform::MayChangeInPlace(file)) return false;
+  if (IsSystemInstall(file.parent_path()) || !platform::MayChangeInPlace(file)) return false;
   for (const char* companion : {"-journal", "-wal", "-shm"}) {
     std::filesystem::path beside = file;
     beside += companion;

@@ -11,6 +11,7 @@
 #include "core/export/csv_writer.h"
 #include "core/export/fixed_width_writer.h"
 #include "core/export/html_writer.h"
+#include "gui/export/office_server.h"
 #include "gui/export/office_writers.h"
 #include "platform/codepage.h"
 #include "platform/dispatch.h"
@@ -65,8 +66,12 @@ void ExportGrid(const GridModel& grid, const ExportLook& look) {
   SaveDialogRequest request;
   request.initialFolder = ExportStartFolder();
   request.filter = kExportFilter;
-  request.filterIndex = 1;
-  request.defaultExtension = "xls";
+  // Excel first, where there is an office application to write it; else
+  // CSV, which every spreadsheet program opens, so that accepting the
+  // dialog as it comes does not end in a refusal.
+  const bool office = OfficeServer().Installed("excel.application");
+  request.filterIndex = office ? 1 : 2;
+  request.defaultExtension = office ? "xls" : "csv";
   const std::optional<std::filesystem::path> fileName = Ui().AskSaveFileName(request);
   if (!fileName) return;
 
@@ -81,6 +86,10 @@ void ExportGrid(const GridModel& grid, const ExportLook& look) {
         break;
       }
     }
+  } catch (const OfficeApplicationMissing& missing) {
+    // Which program the format needs and how to get it.
+    written = false;
+    reason = platform::MissingApplicationAdvice(missing.progId());
   } catch (const platform::UserFacingError& error) {
     // The content does not fit the chosen format: the user learns why.
     written = false;

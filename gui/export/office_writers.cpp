@@ -47,7 +47,7 @@ class ApplicationSession {
  public:
   ApplicationSession(const std::string& progId, const std::string& notFound) {
     std::optional<OfficeApplication> office = OfficeServer().Obtain(progId);
-    if (!office || !office->application) throw std::runtime_error(notFound);
+    if (!office || !office->application) throw OfficeApplicationMissing(progId, notFound);
     office_ = std::move(*office);
   }
   ~ApplicationSession() {

@@ -5,9 +5,24 @@
 // (std::runtime_error) when the application cannot be reached or a call
 // fails; a started application is asked to quit on every path.
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 class GridModel;
+
+// The office application of `progId` could not be obtained (not installed,
+// or it cannot start). The text is the technical one: "Excel OLE server not
+// found" or "Word OLE server not found".
+class OfficeApplicationMissing : public std::runtime_error {
+ public:
+  OfficeApplicationMissing(std::string progId, const std::string& text)
+      : std::runtime_error(text), progId_(std::move(progId)) {}
+  const std::string& progId() const { return progId_; }
+
+ private:
+  std::string progId_;
+};
 
 // "A1:" followed by the column letters of `columns` and the row count:
 // A1:I120 for 9 columns and 120 rows. Counts up to 702 columns (ZZ).

@@ -591,6 +591,11 @@ class LibreOfficeServer final : public AutomationServer {
     office.alreadyRunning = false;  // every export starts its own, headless
     return office;
   }
+  bool Installed(const std::string& progId) override {
+    const std::string id = Folded(progId);
+    return (id == "excel.application" || id == "word.application") &&
+           office::FindSoffice().has_value();
+  }
 };
 
 }  // namespace
@@ -598,6 +603,19 @@ class LibreOfficeServer final : public AutomationServer {
 AutomationServer& PlatformAutomationServer() {
   static LibreOfficeServer server;
   return server;
+}
+
+// LibreOffice is only recommended by the package, and many desktops have
+// another office suite (WPS) that cannot be driven this way.
+std::string MissingApplicationAdvice(const std::string& progId) {
+  const bool excel = Folded(progId) == "excel.application";
+  const std::string what = excel ? "Excel 文件" : "Word 文档";
+  const std::string program = excel ? "LibreOffice Calc" : "LibreOffice Writer";
+  const std::string package = excel ? "libreoffice-calc" : "libreoffice-writer";
+  return "导出 " + what + "需要 " + program + "，本机没有找到（WPS 不能代替它）。\n" +
+         "请管理员安装：sudo apt install " + package + "\n" +
+         "或从 https://zh-cn.libreoffice.org 下载安装。\n" +
+         "CSV、文本和网页格式不需要它。";
 }
 
 }  // namespace platform

@@ -397,7 +397,50 @@ std::optional<fs::path> FindSoffice() {
   }
   const fs::path usual = "/usr/lib/libreoffice/program/soffice";
   if (IsExecutableFile(usual)) return usual;
-  return std::nullopt;
+  return NewestSofficeUnder("/opt");
+}
+
+namespace {
+
+// The numbers of a version text such as "24.8" or "7.6.4" ({} for none);
+// comparing them orders the versions, 24.8 after 7.6.
+std::vector<long> VersionNumbers(const std::string& text) {
+  std::vector<long> numbers;
+  long current = 0;
+  bool digits = false;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      current = current * 10 + (c - '0');
+      digits = true;
+    } else {
+      if (digits) numbers.push_back(current);
+      current = 0;
+      digits = false;
+    }
+  }
+  if (digits) numbers.push_back(current);
+  return numbers;
+}
+
+}  // namespace
+
+std::optional<fs::path> NewestSofficeUnder(const fs::path& folder) {
+  static const std::string prefix = "libreoffice";
+  std::optional<fs::path> newest;
+  std::vector<long> newestVersion;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const fs::path soffice = it->path() / "program" / "soffice";
+    if (!IsExecutableFile(soffice)) continue;
+    std::vector<long> version = VersionNumbers(name.substr(prefix.size()));
+    if (!newest || version > newestVersion) {
+      newest = soffice;
+      newestVersion = std::move(version);
+    }
+  }
+  return newest;
 }
 
 std::string ConversionFor(const fs::path& target) {

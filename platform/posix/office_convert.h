@@ -10,8 +10,15 @@
 
 namespace platform::office {
 
-// The soffice program: the first one on PATH, else LibreOffice's usual place.
+// The soffice program: the first one on PATH, else where Debian's packages
+// put it (/usr/lib/libreoffice/program), else where LibreOffice's own
+// packages do (NewestSofficeUnder("/opt")).
 std::optional<std::filesystem::path> FindSoffice();
+
+// <folder>/libreoffice<version>/program/soffice of the highest version, the
+// version's numbers compared as numbers (24.8 after 7.6); nothing when no
+// such program is there.
+std::optional<std::filesystem::path> NewestSofficeUnder(const std::filesystem::path& folder);
 
 // The --convert-to argument for a target name, by its extension as an office
 // application chooses: .xls is "MS Excel 97", .doc is "MS Word 97", any other

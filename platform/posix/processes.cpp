@@ -111,6 +111,20 @@ bool MaySignal(const std::string& pid) {
   return false;
 }
 
+// The real user id of the process `pid`; nothing when it is gone.
+std::optional<long long> RealUserOf(const std::string& pid) {
+  std::ifstream status("/proc/" + pid + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Uid:", 0) != 0) continue;
+    std::istringstream ids(line.substr(4));
+    long long real = -1;
+    if (ids >> real) return real;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
 // The snapshot entry of the process `pid` as it is now: nothing when it is
 // gone, has ended, is a kernel thread, or its executable is unknown (see
 // the header).
@@ -167,6 +181,17 @@ bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit) {
 }
 
 long long CurrentProcessId() { return static_cast<long long>(getpid()); }
+
+bool RunsForCallingUser(const ProcessEntry& entry) {
+  const std::optional<long long> real = RealUserOf(std::to_string(entry.id));
+  return real && *real == static_cast<long long>(getuid());
+}
+
+bool ExecutableNamed(const std::string& exe, const std::string& name) {
+  if (name.empty()) return false;
+  const size_t slash = exe.rfind('/');
+  return exe == name || (slash != std::string::npos && exe.compare(slash + 1, std::string::npos, name) == 0);
+}
 
 bool EndProcess(const ProcessEntry& entry) {
   if (entry.id == CurrentProcessId()) _exit(0);

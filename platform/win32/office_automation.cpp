@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/ascii_case.h"
 #include "platform/dispatch.h"
 #include "platform/win32/wide_text.h"
 
@@ -335,6 +336,10 @@ class ComAutomationServer : public AutomationServer {
       return OfficeApplication{std::make_shared<ComObject>(application), false};
     return std::nullopt;
   }
+  bool Installed(const std::string& progId) override {
+    CLSID classId;
+    return SUCCEEDED(CLSIDFromProgID(Wide(progId).c_str(), &classId));
+  }
 };
 
 }  // namespace
@@ -342,6 +347,12 @@ class ComAutomationServer : public AutomationServer {
 AutomationServer& PlatformAutomationServer() {
   static ComAutomationServer server;
   return server;
+}
+
+std::string MissingApplicationAdvice(const std::string& progId) {
+  const bool excel = ascii::EqualIgnoringCase(progId, "excel.application");
+  return std::string("导出 ") + (excel ? "Excel 文件需要 Microsoft Excel" : "Word 文档需要 Microsoft Word") +
+         "，本机没有找到。\nCSV、文本和网页格式不需要它。";
 }
 
 }  // namespace platform

@@ -4,7 +4,10 @@
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
+
+#include "platform/ascii_case.h"
 
 namespace platform {
 namespace {
@@ -46,6 +49,26 @@ const SnapshotFunctions& Functions() {
   return functions;
 }
 
+// The user that the token of `process` names, as a copy of its security
+// identifier; nothing when the token cannot be read.
+std::unique_ptr<unsigned char[]> TokenUserOf(HANDLE process) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return nullptr;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::unique_ptr<unsigned char[]> user;
+  if (size > 0) {
+    user = std::make_unique<unsigned char[]>(size);
+    if (!GetTokenInformation(token, TokenUser, user.get(), size, &size)) user.reset();
+  }
+  CloseHandle(token);
+  return user;
+}
+
+PSID SidOf(const std::unique_ptr<unsigned char[]>& user) {
+  return reinterpret_cast<const TOKEN_USER*>(user.get())->User.Sid;
+}
+
 }  // namespace
 
 bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit) {
@@ -67,6 +90,23 @@ bool VisitProcesses(const std::function<bool(const ProcessEntry&)>& visit) {
 }
 
 long long CurrentProcessId() { return static_cast<long long>(GetCurrentProcessId()); }
+
+bool RunsForCallingUser(const ProcessEntry& entry) {
+  const HANDLE process =
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(entry.id));
+  if (!process) return false;
+  const std::unique_ptr<unsigned char[]> theirs = TokenUserOf(process);
+  CloseHandle(process);
+  const std::unique_ptr<unsigned char[]> mine = TokenUserOf(GetCurrentProcess());
+  return theirs && mine && EqualSid(SidOf(theirs), SidOf(mine));
+}
+
+bool ExecutableNamed(const std::string& exe, const std::string& name) {
+  const size_t cut = exe.find_last_of("\\/:");
+  const std::string_view part =
+      cut == std::string::npos ? std::string_view(exe) : std::string_view(exe).substr(cut + 1);
+  return ascii::EqualIgnoringCase(part, name) || ascii::EqualIgnoringCase(exe, name);
+}
 
 // By id: the toolhelp snapshot holds no handle and tells nothing that would
 // tell a later process with the same id apart, so the handle opened here

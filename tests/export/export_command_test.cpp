@@ -75,8 +75,14 @@ TEST_F(ExportCommand, HeaderOnlyGridIsIgnoredAndALoadingGridIsRefused) {
 }
 
 TEST_F(ExportCommand, CancelledDialogWritesNothingButTheListIsHidden) {
+  testing_support::RecordingAutomation office;
   ExportButtonClick(grid_, 0, [this] { ++hides_; }, look_);
-  ASSERT_EQ(ui_.dialogs.size(), 1u);
+  // Without an office application the dialog offers CSV rather than Excel.
+  office.installed = false;
+  ExportButtonClick(grid_, 0, [this] { ++hides_; }, look_);
+  ASSERT_EQ(ui_.dialogs.size(), 2u);
+  EXPECT_EQ(ui_.dialogs[1].filterIndex, 2);
+  EXPECT_EQ(ui_.dialogs[1].defaultExtension, "csv");
   const SaveDialogRequest& dialog = ui_.dialogs[0];
   EXPECT_EQ(dialog.initialFolder, std::filesystem::path(dir_.path()) / "Data");
   EXPECT_EQ(dialog.filter,
@@ -86,7 +92,7 @@ TEST_F(ExportCommand, CancelledDialogWritesNothingButTheListIsHidden) {
   EXPECT_EQ(dialog.filterIndex, 1);
   EXPECT_EQ(dialog.defaultExtension, "xls");
   EXPECT_TRUE(ui_.messages.empty());
-  EXPECT_EQ(hides_, 1);
+  EXPECT_EQ(hides_, 2);
   EXPECT_TRUE(FilesInFolder().empty());
 }
 
@@ -110,11 +116,17 @@ TEST_F(ExportCommand, EveryFailureShowsOneFailureBoxAndLeavesNoFile) {
     ExpectFailed(ExportTo(name));
     EXPECT_FALSE(Exists(name)) << name;
   }
-  // The office formats without an office application to write them.
+  // The office formats without an office application to write them: the
+  // second line names the program that is needed and how to get it.
   testing_support::RecordingAutomation noOffice;
   noOffice.installed = false;
-  for (const char* name : {"l.xls", "m.DOC"}) {
-    ExpectFailed(ExportTo(name));
+  for (const auto& [name, program] : {std::pair{"l.xls", "LibreOffice Calc"},
+                                      std::pair{"m.DOC", "LibreOffice Writer"}}) {
+    const MessageRequest box = ExportTo(name);
+    EXPECT_EQ(box.text.substr(0, box.text.find('\n')), "导出失败!") << name;
+    EXPECT_NE(box.text.find(program), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("sudo apt install libreoffice-"), std::string::npos) << box.text;
+    EXPECT_EQ(box.caption, "警告");
     EXPECT_FALSE(Exists(name)) << name;
   }
   // Targets that cannot be created: in a missing folder, or a folder itself.

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <set>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,11 +83,25 @@ class InstalledPackage : public ::testing::Test {
     return true;
   }
 
-  static std::set<std::string> FilesUnder(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-      names.insert(entry.path().lexically_relative(folder).string());
-    return names;
+  // Every file and folder below `folder` with the size and a hash of its
+  // bytes ("" for a folder): short enough to print when two differ.
+  static std::map<std::string, std::string> ContentsUnder(const fs::path& folder) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      std::string& content = contents[entry.path().lexically_relative(folder).string()];
+      if (!entry.is_regular_file()) continue;
+      const std::string bytes = Read(entry.path().string());
+      content = std::to_string(bytes.size()) + ":" + std::to_string(std::hash<std::string>{}(bytes));
+    }
+    return contents;
+  }
+
+  // Runs one of the package's maintainer scripts on the temporary root.
+  int RunScript(const std::string& root, const std::string& control, const std::string& script,
+                const std::vector<std::string>& args) {
+    std::vector<std::string> command = {"DPKG_ROOT=" + root, "/bin/sh", control + script};
+    command.insert(command.end(), args.begin(), args.end());
+    return Run("/usr/bin/env", command);
   }
 
   ChildProcesses children_;
@@ -120,6 +134,10 @@ TEST_F(InstalledPackage, InstallsAndRunsFromAReadOnlyFolderAsAnOrdinaryUser) {
                               "fonts-wqy-microhei", "qt6-translations-l10n"})
     EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
   EXPECT_EQ(depends.find("libreoffice"), std::string::npos) << depends;
+  // The package lists its own folder, not /opt, which is the system's.
+  ASSERT_EQ(Run("/bin/sh", {"-c", "dpkg-deb -c '" + deb + "' > '" + out + "contents'"}), 0);
+  EXPECT_NE(Read(out + "contents").find(" ./opt/zelvoran/\n"), std::string::npos);
+  EXPECT_EQ(Read(out + "contents").find(" ./opt/\n"), std::string::npos) << Read(out + "contents");
   EXPECT_NE(Read(out + "recommends").find("libreoffice-calc"), std::string::npos);
   EXPECT_NE(Read(out + "recommends").find("libreoffice-writer"), std::string::npos);
 
@@ -130,10 +148,10 @@ TEST_F(InstalledPackage, InstallsAndRunsFromAReadOnlyFolderAsAnOrdinaryUser) {
   const fs::path folder = fs::path(root) / "opt/zelvoran";
   // The package's own set-up puts the demo database and document in place.
   ASSERT_EQ(Run("/usr/bin/dpkg-deb", {"-e", deb, out + "control"}), 0);
-  ASSERT_EQ(Run("/usr/bin/env", {"DPKG_ROOT=" + root, "/bin/sh", out + "control/postinst",
-                                 "configure"}),
-            0);
-  for (const char8_t* file : {u8"Zelvoran", u8"pdfview.ocx", u8"VARN.mdb", u8"政策文件.pdf", u8"Data"})
+  const std::string scripts = out + "control/";
+  ASSERT_EQ(RunScript(root, scripts, "postinst", {"configure"}), 0);
+  for (const char8_t* file : {u8"Zelvoran", u8"pdfview.ocx", u8"VARN.mdb", u8"政策文件.pdf", u8"Data",
+                              u8"system-install"})
     EXPECT_TRUE(fs::exists(folder / file)) << U8(file);
   EXPECT_EQ(Read((folder / "VARN.mdb").string()), Read((folder / "demo/VARN.mdb").string()));
   for (const char* size : {"16x16", "24x24", "32x32", "48x48", "64x64", "128x128", "256x256"})
@@ -142,6 +160,7 @@ TEST_F(InstalledPackage, InstallsAndRunsFromAReadOnlyFolderAsAnOrdinaryUser) {
         << size;
   const std::string desktop = root + "usr/share/applications/org.zelvoran.Zelvoran.desktop";
   EXPECT_NE(Read(desktop).find("Exec=/opt/zelvoran/Zelvoran"), std::string::npos);
+  EXPECT_NE(Read(desktop).find("StartupWMClass=Zelvoran\n"), std::string::npos);
   EXPECT_EQ(Run("/usr/bin/desktop-file-validate", {desktop}), 0);
   EXPECT_EQ(Run("/usr/bin/appstreamcli",
                 {"validate", "--no-net",
@@ -151,7 +170,7 @@ TEST_F(InstalledPackage, InstallsAndRunsFromAReadOnlyFolderAsAnOrdinaryUser) {
   const std::vector<std::string> asRoot =
       geteuid() == 0 ? std::vector<std::string>{"--allow-root"} : std::vector<std::string>{};
   std::vector<std::string> lintian = asRoot;
-  lintian.insert(lintian.end(), {"--fail-on", "error", deb});
+  lintian.insert(lintian.end(), {"--fail-on", "error,warning", deb});
   EXPECT_EQ(Run("/usr/bin/lintian", lintian), 0);
 
   // The test build of the program beside the installed one, so that the
@@ -164,7 +183,7 @@ TEST_F(InstalledPackage, InstallsAndRunsFromAReadOnlyFolderAsAnOrdinaryUser) {
                                       fs::perms::others_write, fs::perm_options::remove);
   fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write |
                               fs::perms::others_write, fs::perm_options::remove);
-  const std::set<std::string> installed = FilesUnder(folder);
+  const std::map<std::string, std::string> installed = ContentsUnder(folder);
   home_ = UserFolder("home");
   runtime_ = UserFolder("run");
   const std::string control = UserFolder("control");  // hooks' files
@@ -265,7 +284,63 @@ TEST_F(InstalledPackage, InstallsAndRunsFromAReadOnlyFolderAsAnOrdinaryUser) {
     EXPECT_EQ(children_.WaitForExit(second, minutes(1)), 0);
   }
   EXPECT_EQ(Read(messages), "(save dialog)\t" + fs::path(home_).parent_path().string() + "\n");
-  EXPECT_EQ(FilesUnder(folder), installed);
+
+  // Root, who may write anywhere, runs the program while the ordinary user
+  // has it open. Root's search is saved in root's own settings, and root's
+  // exit ends root's copies only.
+  {
+    const pid_t users = StartAsUser(
+        testable.string(), {"ZELVORAN_TEST_STATE=" + control + "state-user",
+                            "ZELVORAN_TEST_CLOSE=exit@" + control + "user-quit"});
+    ASSERT_GT(users, 0);
+    ASSERT_TRUE(WaitUntil([&] { return shows(control + "state-user", "window\tForm_grade_hospital\n"); },
+                          minutes(2)));
+    const std::string rootHome = work_.path() + "root-home/";
+    const std::string rootRun = work_.path() + "root-run/";
+    fs::create_directories(rootHome);
+    fs::create_directories(rootRun);
+    fs::permissions(rootRun, fs::perms::owner_all);
+    const std::string rootState = control + "state-root";
+    const pid_t roots = children_.Start(
+        testable.string(), {},
+        {"PATH=/usr/bin:/bin", "HOME=" + rootHome, "XDG_RUNTIME_DIR=" + rootRun, "LANG=C.UTF-8",
+         "QT_QPA_PLATFORM=offscreen", "ZELVORAN_TEST_STATE=" + rootState,
+         "ZELVORAN_TEST_MESSAGE_LOG=" + control + "messages-root.log",
+         "ZELVORAN_TEST_CLOSE=search@" + control + "root-search,exit@" + control + "root-quit"});
+    ASSERT_GT(roots, 0);
+    ASSERT_TRUE(WaitUntil([&] { return shows(rootState, "window\tForm_grade_hospital\n"); }, minutes(2)))
+        << Read(rootState);
+    Touch(control + "root-search", keyword);
+    EXPECT_TRUE(WaitUntil([&] { return shows(rootState, "search\t" + keyword + "\n"); }, minutes(1)))
+        << Read(rootState);
+    Touch(control + "root-quit");
+    EXPECT_EQ(children_.WaitForExit(roots, minutes(1)), 0);
+    EXPECT_TRUE(fs::exists(rootHome + ".local/share/Zelvoran/settings.db"));
+    EXPECT_TRUE(ChildProcesses::StillRuns(users));
+    Touch(control + "user-quit");
+    EXPECT_EQ(children_.WaitForExit(users, minutes(1)), 0);
+  }
+  // No run changed a byte of the program folder, root's included.
+  EXPECT_EQ(ContentsUnder(folder), installed);
+
+  // An upgrade whose demo differs: the demo copy that nobody replaced is
+  // refreshed, the hospital's own document stays; the removal then takes
+  // the new demo copy away and leaves the hospital's document.
+  const std::string hospitalPdf = "%PDF-1.4\n% the hospital's own policy document\n";
+  const fs::path pdf = folder / u8"政策文件.pdf";
+  Touch(pdf.string(), hospitalPdf);
+  ASSERT_EQ(RunScript(root, scripts, "preinst", {"upgrade", "1.0.0"}), 0);
+  const std::string newDemo = Read((folder / "demo/VARN.mdb").string()) + "next release";
+  Touch((folder / "demo/VARN.mdb").string(), newDemo);  // as dpkg unpacks it
+  Touch((folder / u8"demo/政策文件.pdf").string(), "%PDF-1.4\n% next release's demo\n");
+  ASSERT_EQ(RunScript(root, scripts, "postinst", {"configure", "1.0.0"}), 0);
+  EXPECT_TRUE(Read((folder / "VARN.mdb").string()) == newDemo);  // not printed: a database
+  EXPECT_EQ(Read(pdf.string()), hospitalPdf);
+  ASSERT_EQ(RunScript(root, scripts, "prerm", {"remove"}), 0);
+  ASSERT_EQ(RunScript(root, scripts, "postrm", {"remove"}), 0);
+  EXPECT_FALSE(fs::exists(folder / "VARN.mdb"));
+  EXPECT_EQ(Read(pdf.string()), hospitalPdf);
+  EXPECT_FALSE(fs::exists(fs::path(root) / "var/lib/zelvoran"));
 }
 
 }  // namespace

@@ -229,4 +229,21 @@ TEST(OfficeConversion, FormatFollowsTheExtension) {
   EXPECT_THROW(ConversionFor("/a/b.x y"), std::runtime_error);
 }
 
+TEST(OfficeConversion, LibreOfficesOwnInstallsAreFoundByTheirHighestVersion) {
+  testing_support::TempDir opt("zelvoran-opt");
+  auto install = [&](const std::string& folder, fs::perms mode) {
+    fs::create_directories(opt.path() + folder + "/program");
+    const std::string soffice = opt.path() + folder + "/program/soffice";
+    std::ofstream(soffice) << "#!/bin/sh\n";
+    fs::permissions(soffice, mode);
+    return fs::path(soffice);
+  };
+  EXPECT_FALSE(platform::office::NewestSofficeUnder(opt.path()));
+  install("libreoffice7.6", fs::perms::owner_all);
+  const fs::path newest = install("libreoffice24.8", fs::perms::owner_all);
+  install("libreoffice25.2", fs::perms::owner_read);  // not a program
+  install("openoffice4", fs::perms::owner_all);       // another suite
+  EXPECT_EQ(platform::office::NewestSofficeUnder(opt.path()), newest);
+}
+
 }  // namespace

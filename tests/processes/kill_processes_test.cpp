@@ -24,22 +24,45 @@ namespace {
 
 using Children = testing_support::ChildProcesses;
 
-TEST(KillProcessesByName, EndsEveryProcessOfThatNameInAnyLetterCase) {
+// Waits until the process runs the program at `path` (a launcher such as
+// setpriv has replaced itself by it).
+bool RunsProgram(pid_t pid, const std::string& path) {
+  const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (std::error_code ec; std::chrono::steady_clock::now() < deadline;
+       std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+    if (std::filesystem::read_symlink(link, ec) == path) return true;
+  return false;
+}
+
+TEST(KillProcessesByName, EndsTheCallersOwnProcessesOfExactlyThatName) {
   testing_support::TempDir dir("zelvoran-kill");
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
   Children children;
   // A name of this test run's own, so that no other run's processes are hit.
   const std::string name = "Zelvoran-" + std::to_string(getpid()) + ".exe";
-  const pid_t mixed = children.StartSleeper(dir.path(), name);
+  const pid_t exact = children.StartSleeper(dir.path(), name);
   const pid_t upper = children.StartSleeper(dir.path(), AsciiUpper(name));
-  const pid_t other = children.StartSleeper(dir.path(), name + "2");
-  ASSERT_GT(mixed, 0);
+  const pid_t longer = children.StartSleeper(dir.path(), name + "2");
+  ASSERT_GT(exact, 0);
   ASSERT_GT(upper, 0);
-  ASSERT_GT(other, 0);
+  ASSERT_GT(longer, 0);
+  // The very same file, run by another user (the one desktops of nobody in
+  // particular run as).
+  const std::string path = std::filesystem::canonical(dir.path()).string() + "/" + name;
+  std::filesystem::permissions(path, std::filesystem::perms::others_read |
+                                         std::filesystem::perms::others_exec,
+                               std::filesystem::perm_options::add);
+  const pid_t otherUser = children.Start(
+      "/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "--", path, "60"});
+  ASSERT_GT(otherUser, 0);
+  ASSERT_TRUE(RunsProgram(otherUser, path));
 
   EXPECT_TRUE(KillProcessesByName(name));
-  EXPECT_TRUE(children.EndedBySignal(mixed));
-  EXPECT_TRUE(children.EndedBySignal(upper));
-  EXPECT_TRUE(Children::StillRuns(other));  // a longer name is another name
+  EXPECT_TRUE(children.EndedBySignal(exact));
+  EXPECT_TRUE(Children::StillRuns(upper));   // Linux file names keep their letter case
+  EXPECT_TRUE(Children::StillRuns(longer));  // a longer name is another name
+  EXPECT_TRUE(Children::StillRuns(otherUser));
 }
 
 TEST(KillProcessesByName, FullPathMatchesOnlyThatVeryPath) {
@@ -51,9 +74,10 @@ TEST(KillProcessesByName, FullPathMatchesOnlyThatVeryPath) {
   ASSERT_GT(first, 0);
   ASSERT_GT(second, 0);
 
-  // The path in capitals still names the first copy, and only it.
-  const std::string path = AsciiUpper(platform::Utf8ToCp936(
-      std::filesystem::canonical(one.path()).string() + "/" + name));
+  // The full path names the first copy, and only it; in capitals it names none.
+  const std::string path =
+      platform::Utf8ToCp936(std::filesystem::canonical(one.path()).string() + "/" + name);
+  EXPECT_FALSE(KillProcessesByName(AsciiUpper(path)));
   EXPECT_TRUE(KillProcessesByName(path));
   EXPECT_TRUE(children.EndedBySignal(first));
   EXPECT_TRUE(Children::StillRuns(second));

@@ -23,6 +23,7 @@ class RecordingAutomation final : public platform::AutomationServer {
   ~RecordingAutomation() override;
 
   std::optional<platform::OfficeApplication> Obtain(const std::string& progId) override;
+  bool Installed(const std::string&) override { return installed; }
 
   bool installed = true;        // false: Obtain finds nothing
   bool alreadyRunning = false;  // what Obtain reports

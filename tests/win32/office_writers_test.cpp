@@ -57,6 +57,7 @@ class TestClasses final : public platform::AutomationServer {
     }
     return app;
   }
+  bool Installed(const std::string&) override { return true; }
   std::wstring prefix;
 };
 
