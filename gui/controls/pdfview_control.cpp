@@ -199,6 +199,12 @@ PdfviewControl::~PdfviewControl() {
   view_->onBusy = nullptr;
   view_->paintOverlay = nullptr;
   view_->SetDocument(nullptr);
+  // The search, contents and link models read their document as they go;
+  // children are deleted in the order they were made, the document first, so
+  // these go now.
+  delete links_;
+  delete bookmarks_;
+  delete search_;
 }
 
 void PdfviewControl::BuildBar(QWidget* bar) {

@@ -126,8 +126,9 @@ TEST(BrowserModel, FuzzyFillIsEndedByWhatReplacesItsResult) {
   b.query.answers[store::FuzzySearchStatement(0, "many")] = Rows(40, Texts8(0));
   b.query.answers[store::FuzzySearchStatement(0, "护理")] = {Texts8(1), Texts8(2)};
   // Runs `act` at the first pump of a fill that finds 3 rows in the grid.
-  const auto atRow3 = [&b](std::function<void()> act) {
-    auto check = std::make_shared<std::function<void()>>();
+  std::vector<std::unique_ptr<std::function<void()>>> checks;  // live as long as the test
+  const auto atRow3 = [&b, &checks](std::function<void()> act) {
+    auto* check = checks.emplace_back(std::make_unique<std::function<void()>>()).get();
     *check = [&b, act, check] {
       if (!b.model.GridFilling() || b.model.grid().RowCount() - 1 < 3) b.view.meanwhile = *check;
       else act();
