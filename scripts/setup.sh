@@ -28,6 +28,9 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev sqlite3
   g++-mingw-w64-x86-64 googletest wine64 locales
   python3 python3-xlrd poppler-utils
+  # mutool makes the protected document of the viewer's password test;
+  # mdb-export is what the Access benchmark measures the reader against.
+  mupdf-tools mdbtools
 )
 # Building and checking the Debian package: dpkg-shlibdeps finds its
 # library dependencies and dpkg-buildflags gives Debian's hardening flags;
